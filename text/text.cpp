@@ -1,0 +1,16 @@
+#include "text/text.h"
+
+#include <algorithm>
+
+namespace tarvo {
+
+Text TextFromBytes(const Bytes& bytes) {
+    const auto end = std::find(bytes.begin(), bytes.end(), std::uint8_t{0});
+    return Text(bytes.begin(), end);
+}
+
+Bytes BytesFromText(std::string_view text) {
+    return Bytes(text.begin(), text.end());
+}
+
+}  // namespace tarvo
