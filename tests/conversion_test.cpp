@@ -105,6 +105,13 @@ TEST(FromUtf16, Table) {
     }
 }
 
+TEST(GbkToUtf8, RoundTripsThroughUtf8ToGbk) {
+    const std::string utf8 = "\xE4\xB8\xAD\xE6\x96\x87 https://x/?a=1&b=2";
+    EXPECT_EQ(GbkToUtf8(Utf8ToGbk(utf8)), utf8);
+    EXPECT_EQ(GbkToUtf8(Utf8ToGbk("\xF0\x9F\x98\x80")), "?");
+    EXPECT_EQ(GbkToUtf8(""), "");
+}
+
 TEST(CodePageLayer, SizesIncludeTerminatorAndBufferTooSmallFails) {
     EXPECT_EQ(platform::MultiByteToWideChar(65001, 0, "ab", -1, nullptr, 0), 3);
     EXPECT_EQ(platform::MultiByteToWideChar(65001, 0, "ab", 2, nullptr, 0), 2);

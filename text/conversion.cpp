@@ -21,6 +21,10 @@ Text Utf8ToGbk(std::string_view text) {
     return FromUtf16(wide, platform::kCodePage936);
 }
 
+std::string GbkToUtf8(std::string_view text) {
+    return FromUtf16(ToUtf16(text, platform::kCodePage936), platform::kCodePageUtf8);
+}
+
 Bytes ToUtf16(std::string_view text, std::optional<unsigned> codePage) {
     const unsigned cp = codePage.value_or(platform::kCodePageUtf8);
     const Text terminated(text.substr(0, std::min(text.size(), text.find('\0'))));

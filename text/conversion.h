@@ -25,4 +25,8 @@ namespace tarvo {
 // ANSI code page, when omitted).
 [[nodiscard]] Text FromUtf16(const Bytes& wide, std::optional<unsigned> codePage = {});
 
+// The code page 936 text `text` as UTF-8: the way out of the system for a terminal or a
+// file. A character that came in as "?" stays "?".
+[[nodiscard]] std::string GbkToUtf8(std::string_view text);
+
 }  // namespace tarvo
