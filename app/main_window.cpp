@@ -125,6 +125,8 @@ MainWindow::MainWindow(JobRunner runner, Shell& shell, WindowConfiguration confi
 
 MainWindow::~MainWindow() {
     channel_->Cut();
+    // The boxes go after this object: the focus they lose on the way must not reach it.
+    disconnect(编辑框_分享链接, nullptr, this, nullptr);
 }
 
 void MainWindow::BuildControls() {
