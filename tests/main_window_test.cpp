@@ -468,6 +468,8 @@ TEST_F(MainWindowTest, ResultTextsArriveAsCodePage936) {
     EXPECT_EQ(Box(*window, "编辑框_Title")->text(), QStringLiteral("皮皮虾作品"));
     // 皮 is C6 A4 in code page 936.
     EXPECT_EQ(FromQString(QStringLiteral("皮")), "\xC6\xA4");
+    // A character code page 936 cannot hold reaches the system as "?", as in such a box.
+    EXPECT_EQ(FromQString(QStringLiteral("a\u0E01b")), "a?b");
 }
 
 TEST_F(MainWindowTest, RestGoesHomeAndKeepsEveryBox) {
