@@ -28,8 +28,8 @@ TEST(SplitItems, Table) {
         {"only a separator", "; ", "; ", {""}},
         {"semicolon alone does not split", "a=1;b=2", "; ", {"a=1;b=2"}},
         {"crlf lines", "A: 1\r\n\r\nB: 2\r\n", "\r\n", {"A: 1", "", "B: 2"}},
-        // 0xBB 0x3B would be a character of code page 936 only if 0x3B could trail; it can
-        // not, but "\x81;" is taken as one two-byte character and must not split.
+        // A lead byte takes the byte after it as its trail, so "\x81;" is one character and
+        // the ";" in it separates nothing.
         {"no split inside a double-byte character", "a\x81; b", "; ", {"a\x81; b"}},
         {"split after a double-byte character", kZhong + "; b", "; ", {kZhong, "b"}},
     };
