@@ -357,9 +357,13 @@ Slist BuildHeaderList(std::string_view text, bool hasBody) {
 }
 
 struct Exchange {
-    std::vector<std::string> headerLines;
+    // A HEAD answer has no body, but a HEAD that sends a body cannot tell libcurl so; its
+    // transfer ends at the final answer's empty line instead.
+    bool stopAfterHeaders = false;
+    bool stoppedAtHeaders = false;
+    std::vector<std::string> headerLines{};
     bool hasStatus = false;
-    std::vector<unsigned char> body;
+    std::vector<unsigned char> body{};
 };
 
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
@@ -378,7 +382,13 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
         exchange.headerLines.clear();
         exchange.hasStatus = true;
     }
-    if (!line.empty()) exchange.headerLines.emplace_back(line);
+    if (!line.empty()) {
+        exchange.headerLines.emplace_back(line);
+    } else if (exchange.stopAfterHeaders && !exchange.headerLines.empty() &&
+               !exchange.headerLines.front().starts_with("HTTP/1.1 1")) {
+        exchange.stoppedAtHeaders = true;
+        return 0;
+    }
     return size * count;
 }
 
@@ -386,9 +396,10 @@ bool IsRedirect(long status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
-// The libcurl codes that matter here all mean the same to callers: no whole response.
-bool Succeeded(CURLcode code) {
-    return code == CURLE_OK;
+// The one place where libcurl's codes become the platform's result. They all mean the
+// same to callers, no whole response, except the end that a HEAD with a body asked for.
+bool Succeeded(CURLcode code, const Exchange& exchange) {
+    return code == CURLE_OK || (code == CURLE_WRITE_ERROR && exchange.stoppedAtHeaders);
 }
 
 bool Perform(InternetHandle& request, const InternetHandle& connection, const InternetHandle& root,
@@ -406,15 +417,14 @@ bool Perform(InternetHandle& request, const InternetHandle& connection, const In
     bool hasBody = !body.empty() || (verb != "GET" && verb != "HEAD");
     std::string url = BuildUrl(secure, connection.server, connection.port, request.object);
 
-    EasyHandle curl(curl_easy_init());
-    if (!curl) return false;
-    CURL* c = curl.get();
     Exchange exchange;
 
     for (long hop = 0;; ++hop) {
         Slist headers = BuildHeaderList(headerText, hasBody);
-        if (!headers) return false;
-        exchange = {};
+        // libcurl's own Proxy-Connection line is not the platform's; the entry drops it.
+        Slist proxyHeaders(curl_slist_append(nullptr, "Proxy-Connection:"));
+        if (!headers || !proxyHeaders) return false;
+        exchange = {.stopAfterHeaders = verb == "HEAD"};
 
         CURLU* parsed = curl_url();
         std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> parsedUrl(parsed, &curl_url_cleanup);
@@ -444,7 +454,10 @@ bool Perform(InternetHandle& request, const InternetHandle& connection, const In
         const long stallSeconds =
             static_cast<long>(std::max<std::int64_t>(1, (timeouts.stall.count() + 999) / 1000));
 
-        curl_easy_reset(c);
+        // A fresh handle for every hop: nothing of the previous hop's settings carries over.
+        EasyHandle curl(curl_easy_init());
+        if (!curl) return false;
+        CURL* c = curl.get();
         curl_easy_setopt(c, CURLOPT_URL, url.c_str());
         curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
         curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
@@ -456,6 +469,7 @@ bool Perform(InternetHandle& request, const InternetHandle& connection, const In
         curl_easy_setopt(c, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
         curl_easy_setopt(c, CURLOPT_USERAGENT, root.agent.c_str());
         curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
+        curl_easy_setopt(c, CURLOPT_PROXYHEADER, proxyHeaders.get());
         curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeouts.connect.count()));
         curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, static_cast<long>(left.count()));
         curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
@@ -477,14 +491,12 @@ bool Perform(InternetHandle& request, const InternetHandle& connection, const In
         } else if (!hasBody && verb == "HEAD") {
             curl_easy_setopt(c, CURLOPT_NOBODY, 1L);
         } else {
-            // A HEAD answer carries no body, whatever the request sent.
-            if (verb == "HEAD") curl_easy_setopt(c, CURLOPT_NOBODY, 1L);
             curl_easy_setopt(c, CURLOPT_POSTFIELDS, body.empty() ? "" : body.data());
             curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
             if (verb != "POST") curl_easy_setopt(c, CURLOPT_CUSTOMREQUEST, verb.c_str());
         }
 
-        const bool ok = Succeeded(curl_easy_perform(c));
+        const bool ok = Succeeded(curl_easy_perform(c), exchange);
         response.hasStatus = exchange.hasStatus;
         response.headerLines = std::move(exchange.headerLines);
         response.body = std::move(exchange.body);
@@ -585,6 +597,13 @@ HINTERNET HttpOpenRequestA(HINTERNET connect, std::string_view verb, std::string
 
 bool InternetSetOptionA(HINTERNET internet, std::uint32_t option, const void* buffer,
                         std::uint32_t bufferLength) {
+    if (!internet && option == INTERNET_OPTION_END_BROWSER_SESSION) {
+        InitCurlOnce();
+        EasyHandle curl(curl_easy_init());
+        if (!curl || !SharedCookies().get()) return false;
+        curl_easy_setopt(curl.get(), CURLOPT_SHARE, SharedCookies().get());
+        return curl_easy_setopt(curl.get(), CURLOPT_COOKIELIST, "ALL") == CURLE_OK;
+    }
     auto request = Handles().Find(internet, InternetHandleKind::request);
     if (!request || option != INTERNET_OPTION_SECURITY_FLAGS || !buffer ||
         bufferLength != sizeof(std::uint32_t)) {

@@ -50,6 +50,7 @@ inline constexpr std::uint32_t INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP = 0x8000;
 inline constexpr std::uint32_t INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS = 0x4000;
 
 inline constexpr std::uint32_t INTERNET_OPTION_SECURITY_FLAGS = 31;
+inline constexpr std::uint32_t INTERNET_OPTION_END_BROWSER_SESSION = 42;
 inline constexpr std::uint32_t SECURITY_FLAG_IGNORE_REVOCATION = 0x80;
 inline constexpr std::uint32_t SECURITY_FLAG_IGNORE_UNKNOWN_CA = 0x100;
 inline constexpr std::uint32_t SECURITY_FLAG_IGNORE_WRONG_USAGE = 0x200;
@@ -89,9 +90,10 @@ inline constexpr std::uint32_t kHeadersZeroTerminated = 0xFFFFFFFF;
                                          std::string_view referrer, const char* const* acceptTypes,
                                          std::uint32_t flags, std::uintptr_t context);
 
-// Sets an option on a handle. Only INTERNET_OPTION_SECURITY_FLAGS on a request, as a
-// 4-byte value, is known: the SECURITY_FLAG_IGNORE_* bits switch the certificate checks
-// off and allow redirects between http and https.
+// Sets an option on a handle. Two are known: INTERNET_OPTION_SECURITY_FLAGS on a request,
+// as a 4-byte value, whose SECURITY_FLAG_IGNORE_* bits switch the certificate checks off
+// and allow redirects between http and https; and INTERNET_OPTION_END_BROWSER_SESSION with
+// a null handle, which empties the process's cookie store (it holds session cookies only).
 bool InternetSetOptionA(HINTERNET internet, std::uint32_t option, const void* buffer,
                         std::uint32_t bufferLength);
 
