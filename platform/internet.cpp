@@ -1,6 +1,6 @@
 #include "platform/internet.h"
 
-#include <curl/curl.h>
+#include "platform/curl_support.h"
 
 #include <algorithm>
 #include <array>
@@ -22,26 +22,12 @@ constexpr std::string_view kHttps = "https";
 
 // ---- libcurl resources ----
 
-void InitCurlOnce() {
-    static const bool done = [] { return curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; }();
-    (void)done;
-}
-
-struct EasyDeleter {
-    void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
-};
-using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
-
-struct SlistDeleter {
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
-using Slist = std::unique_ptr<curl_slist, SlistDeleter>;
-
 struct ShareDeleter {
     void operator()(CURLSH* share) const { curl_share_cleanup(share); }
 };
 
 // The platform's own cookie store: one share for the process, locked per kind of data.
+// First used once an easy handle exists, so after the library's initialisation.
 class CookieStore {
   public:
     CookieStore() : share_(curl_share_init()) {
@@ -320,18 +306,11 @@ bool Bypassed(const InternetHandle& root, std::string_view host) {
 
 // The header lines handed to libcurl: those of the header text in order, then entries
 // that keep libcurl from adding headers of its own.
-Slist BuildHeaderList(std::string_view text, bool hasBody) {
-    curl_slist* list = nullptr;
+std::optional<CurlSlist> BuildHeaderList(std::string_view text, bool hasBody) {
+    CurlSlist list;
     bool ok = true;
     bool accept = false, contentType = false, expect = false;
-    const auto append = [&](const std::string& line) {
-        curl_slist* next = curl_slist_append(list, line.c_str());
-        if (!next) {
-            ok = false;
-            return;
-        }
-        list = next;
-    };
+    const auto append = [&](const std::string& line) { ok = ok && AppendLine(list, line.c_str()); };
     // A bare CR or LF ends a line too: no line may carry a break into the request.
     for (const std::string_view line : Pieces(text, "\r\n")) {
         const size_t colon = line.find(':');
@@ -351,9 +330,8 @@ Slist BuildHeaderList(std::string_view text, bool hasBody) {
     if (!accept) append("Accept:");
     if (hasBody && !contentType) append("Content-Type:");
     if (hasBody && !expect) append("Expect:");
-    Slist result(list);
-    if (!ok) result.reset();
-    return result;
+    if (!ok) return std::nullopt;
+    return list;
 }
 
 struct Exchange {
@@ -420,14 +398,18 @@ bool Perform(InternetHandle& request, const InternetHandle& connection, const In
     Exchange exchange;
 
     for (long hop = 0;; ++hop) {
-        Slist headers = BuildHeaderList(headerText, hasBody);
+        // A fresh handle for every hop: nothing of the previous hop's settings carries over.
+        const CurlEasy curl = MakeEasyHandle();
+        if (!curl) return false;
+        CURL* c = curl.get();
+        const std::optional<CurlSlist> headers = BuildHeaderList(headerText, hasBody);
         // libcurl's own Proxy-Connection line is not the platform's; the entry drops it.
-        Slist proxyHeaders(curl_slist_append(nullptr, "Proxy-Connection:"));
-        if (!headers || !proxyHeaders) return false;
+        CurlSlist proxyHeaders;
+        if (!headers || !AppendLine(proxyHeaders, "Proxy-Connection:")) return false;
         exchange = {.stopAfterHeaders = verb == "HEAD"};
 
-        CURLU* parsed = curl_url();
-        std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> parsedUrl(parsed, &curl_url_cleanup);
+        const CurlUrl parsedUrl(curl_url());
+        CURLU* parsed = parsedUrl.get();
         char* hostPart = nullptr;
         char* schemePart = nullptr;
         if (!parsed || curl_url_set(parsed, CURLUPART_URL, url.c_str(), 0) != CURLUE_OK ||
@@ -454,10 +436,6 @@ bool Perform(InternetHandle& request, const InternetHandle& connection, const In
         const long stallSeconds =
             static_cast<long>(std::max<std::int64_t>(1, (timeouts.stall.count() + 999) / 1000));
 
-        // A fresh handle for every hop: nothing of the previous hop's settings carries over.
-        EasyHandle curl(curl_easy_init());
-        if (!curl) return false;
-        CURL* c = curl.get();
         curl_easy_setopt(c, CURLOPT_URL, url.c_str());
         curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
         curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
@@ -468,7 +446,7 @@ bool Perform(InternetHandle& request, const InternetHandle& connection, const In
         curl_easy_setopt(c, CURLOPT_PROXY, proxy.c_str());
         curl_easy_setopt(c, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
         curl_easy_setopt(c, CURLOPT_USERAGENT, root.agent.c_str());
-        curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
+        curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers->get());
         curl_easy_setopt(c, CURLOPT_PROXYHEADER, proxyHeaders.get());
         curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeouts.connect.count()));
         curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, static_cast<long>(left.count()));
@@ -538,7 +516,6 @@ bool Perform(InternetHandle& request, const InternetHandle& connection, const In
 
 HINTERNET InternetOpenA(std::string_view agent, std::uint32_t accessType, std::string_view proxy,
                         std::string_view proxyBypass, std::uint32_t flags) {
-    InitCurlOnce();
     if (flags != 0) return nullptr;
     auto root = std::make_shared<InternetHandle>();
     root->kind = InternetHandleKind::root;
@@ -598,8 +575,7 @@ HINTERNET HttpOpenRequestA(HINTERNET connect, std::string_view verb, std::string
 bool InternetSetOptionA(HINTERNET internet, std::uint32_t option, const void* buffer,
                         std::uint32_t bufferLength) {
     if (!internet && option == INTERNET_OPTION_END_BROWSER_SESSION) {
-        InitCurlOnce();
-        EasyHandle curl(curl_easy_init());
+        const CurlEasy curl = MakeEasyHandle();
         if (!curl || !SharedCookies().get()) return false;
         curl_easy_setopt(curl.get(), CURLOPT_SHARE, SharedCookies().get());
         return curl_easy_setopt(curl.get(), CURLOPT_COOKIELIST, "ALL") == CURLE_OK;
