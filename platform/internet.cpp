@@ -342,7 +342,23 @@ struct Exchange {
     std::vector<std::string> headerLines{};
     bool hasStatus = false;
     std::vector<unsigned char> body{};
+    // Silence watch: the time of the last byte that moved either way.
+    std::chrono::milliseconds stall{0};
+    std::chrono::steady_clock::time_point lastActivity = std::chrono::steady_clock::now();
+    curl_off_t lastDown = 0, lastUp = 0;
 };
+
+int OnProgress(void* user, curl_off_t, curl_off_t down, curl_off_t, curl_off_t up) {
+    auto& exchange = *static_cast<Exchange*>(user);
+    const auto now = std::chrono::steady_clock::now();
+    if (down != exchange.lastDown || up != exchange.lastUp) {
+        exchange.lastDown = down;
+        exchange.lastUp = up;
+        exchange.lastActivity = now;
+        return 0;
+    }
+    return now - exchange.lastActivity > exchange.stall ? 1 : 0;
+}
 
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
     auto& body = static_cast<Exchange*>(user)->body;
@@ -406,7 +422,7 @@ bool Perform(InternetHandle& request, const InternetHandle& connection, const In
         // libcurl's own Proxy-Connection line is not the platform's; the entry drops it.
         CurlSlist proxyHeaders;
         if (!headers || !AppendLine(proxyHeaders, "Proxy-Connection:")) return false;
-        exchange = {.stopAfterHeaders = verb == "HEAD"};
+        exchange = {.stopAfterHeaders = verb == "HEAD", .stall = timeouts.stall};
 
         const CurlUrl parsedUrl(curl_url());
         CURLU* parsed = parsedUrl.get();
@@ -433,8 +449,6 @@ bool Perform(InternetHandle& request, const InternetHandle& connection, const In
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) return false;
-        const long stallSeconds =
-            static_cast<long>(std::max<std::int64_t>(1, (timeouts.stall.count() + 999) / 1000));
 
         curl_easy_setopt(c, CURLOPT_URL, url.c_str());
         curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -450,8 +464,9 @@ bool Perform(InternetHandle& request, const InternetHandle& connection, const In
         curl_easy_setopt(c, CURLOPT_PROXYHEADER, proxyHeaders.get());
         curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeouts.connect.count()));
         curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, static_cast<long>(left.count()));
-        curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, stallSeconds);
+        curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &OnProgress);
+        curl_easy_setopt(c, CURLOPT_XFERINFODATA, &exchange);
         curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER,
                          (securityFlags & SECURITY_FLAG_IGNORE_UNKNOWN_CA) ? 0L : 1L);
         curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST,

@@ -127,7 +127,7 @@ bool InternetCloseHandle(HINTERNET internet);
 // included, before the request is given up.
 struct InternetTimeouts {
     std::chrono::milliseconds connect{30'000};
-    std::chrono::milliseconds stall{60'000};  // rounded up to whole seconds
+    std::chrono::milliseconds stall{60'000};  // checked about once a second
     std::chrono::milliseconds total{15 * 60'000};
 };
 
