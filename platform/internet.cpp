@@ -1,6 +1,7 @@
 #include "platform/internet.h"
 
 #include "platform/curl_support.h"
+#include "platform/response_limits.h"
 
 #include <algorithm>
 #include <array>
@@ -342,6 +343,9 @@ struct Exchange {
     std::vector<std::string> headerLines{};
     bool hasStatus = false;
     std::vector<unsigned char> body{};
+    size_t headerBytes = 0;
+    // Beyond a limit of response_limits.h: nothing of the response is kept.
+    bool tooLarge = false;
     // Silence watch: the time of the last byte that moved either way.
     std::chrono::milliseconds stall{0};
     std::chrono::steady_clock::time_point lastActivity = std::chrono::steady_clock::now();
@@ -361,13 +365,22 @@ int OnProgress(void* user, curl_off_t, curl_off_t down, curl_off_t, curl_off_t u
 }
 
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
-    auto& body = static_cast<Exchange*>(user)->body;
-    body.insert(body.end(), data, data + size * count);
+    auto& exchange = *static_cast<Exchange*>(user);
+    if (size * count > kMaxResponseBodyBytes - exchange.body.size()) {
+        exchange.tooLarge = true;
+        return 0;
+    }
+    exchange.body.insert(exchange.body.end(), data, data + size * count);
     return size * count;
 }
 
 size_t OnHeader(char* data, size_t size, size_t count, void* user) {
     auto& exchange = *static_cast<Exchange*>(user);
+    exchange.headerBytes += size * count;
+    if (exchange.headerBytes > kMaxResponseHeaderBytes) {
+        exchange.tooLarge = true;
+        return 0;
+    }
     std::string_view line(data, size * count);
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
     // Every status line starts a response of its own (1xx interim answers, redirects):
@@ -471,6 +484,9 @@ bool Perform(InternetHandle& request, const InternetHandle& connection, const In
                          (securityFlags & SECURITY_FLAG_IGNORE_UNKNOWN_CA) ? 0L : 1L);
         curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST,
                          (securityFlags & SECURITY_FLAG_IGNORE_CERT_CN_INVALID) ? 0L : 2L);
+        // A body announced beyond the limit ends the exchange before any of it arrives.
+        curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE,
+                         static_cast<curl_off_t>(kMaxResponseBodyBytes));
         curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &OnBody);
         curl_easy_setopt(c, CURLOPT_WRITEDATA, &exchange);
         curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &OnHeader);
@@ -489,7 +505,13 @@ bool Perform(InternetHandle& request, const InternetHandle& connection, const In
             if (verb != "POST") curl_easy_setopt(c, CURLOPT_CUSTOMREQUEST, verb.c_str());
         }
 
-        const bool ok = Succeeded(curl_easy_perform(c), exchange);
+        const CURLcode code = curl_easy_perform(c);
+        const bool ok = Succeeded(code, exchange);
+        if (exchange.tooLarge || code == CURLE_FILESIZE_EXCEEDED) {
+            response = Response{};
+            response.sent = true;
+            return false;
+        }
         response.hasStatus = exchange.hasStatus;
         response.headerLines = std::move(exchange.headerLines);
         response.body = std::move(exchange.body);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/curl_support.h"
+#include "platform/response_limits.h"
 
 namespace tarvo::platform {
 namespace {
@@ -57,6 +58,7 @@ using Clock = std::chrono::steady_clock;
 // moved, counted from the moment the connection is ready.
 struct Transfer {
     Response response;
+    size_t headerBytes = 0;
     std::chrono::milliseconds stallLimit{0};  // 0: no limit
     bool connected = false;
     curl_off_t uploaded = 0;
@@ -68,7 +70,10 @@ struct Transfer {
 size_t CollectBody(char* data, size_t size, size_t count, void* userdata) {
     auto* transfer = static_cast<Transfer*>(userdata);
     transfer->Moved();
-    transfer->response.body.insert(transfer->response.body.end(), data, data + size * count);
+    Bytes& body = transfer->response.body;
+    // Returning less than was handed over makes libcurl end the exchange as failed.
+    if (size * count > kMaxResponseBodyBytes - body.size()) return 0;
+    body.insert(body.end(), data, data + size * count);
     return size * count;
 }
 
@@ -77,6 +82,8 @@ size_t CollectBody(char* data, size_t size, size_t count, void* userdata) {
 size_t CollectHeader(char* data, size_t size, size_t count, void* userdata) {
     auto* transfer = static_cast<Transfer*>(userdata);
     transfer->Moved();
+    transfer->headerBytes += size * count;
+    if (transfer->headerBytes > kMaxResponseHeaderBytes) return 0;
     auto& lines = transfer->response.headerLines;
     std::string_view line(data, size * count);
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
@@ -280,6 +287,8 @@ bool RequestObject::Perform(const char* body, size_t size) {
         curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, s.redirects ? 1L : 0L) == CURLE_OK &&
         curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects) == CURLE_OK &&
         curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headerList.get()) == CURLE_OK &&
+        curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE,
+                         static_cast<curl_off_t>(kMaxResponseBodyBytes)) == CURLE_OK &&
         curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, CollectBody) == CURLE_OK &&
         curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer) == CURLE_OK &&
         curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, CollectHeader) == CURLE_OK &&

@@ -9,6 +9,8 @@
 
 #include "platform/com.h"
 #include "platform/request_object.h"
+#include "platform/response_limits.h"
+#include "tests/support/flood_server.h"
 #include "tests/support/test_server.h"
 #include "tests/support/unanswered_listener.h"
 
@@ -373,6 +375,86 @@ TEST_F(WebAccessObjectTest, FailuresGiveEmptyBodyAndStatusZero) {
         EXPECT_EQ(cookies, "a=1");
         EXPECT_EQ(returned, "a=1");
     }
+}
+
+// Answers that a hostile or broken server gives: each ends within its bound, and only a
+// whole answer counts.
+TEST_F(WebAccessObjectTest, HostileAnswersEndInBoundedTime) {
+    std::string refusedUrl;
+    {
+        TestServer gone([](const RecordedRequest&) { return Response{}; });
+        refusedUrl = gone.Url("/");
+    }
+    const std::string slowBody(200, 's');
+    server_.SetHandler([&](const RecordedRequest& r) {
+        if (r.target == "/slow") {
+            return Response{
+                .body = slowBody, .pieceSize = 1, .pieceDelay = std::chrono::milliseconds(5)};
+        }
+        if (r.target == "/loop") return Response{.status = 302, .headerLines = {"Location: /loop"}};
+        if (r.target == "/dead")
+            return Response{.status = 302, .headerLines = {"Location: " + refusedUrl}};
+        return Response{.body = "ok"};
+    });
+    struct Case {
+        const char* name;
+        std::string path;
+        std::string body;
+        int status;
+    };
+    const std::vector<Case> cases = {
+        {"body a byte at a time", "/slow", slowBody, 200},
+        {"redirect loop", "/loop", "", 0},
+        {"redirect to a port where nothing listens", "/dead", "", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        int status = -1;
+        const auto start = std::chrono::steady_clock::now();
+        const Bytes body =
+            WebAccessObject(server_.Url(c.path), {.status = &status, .timeoutSeconds = 2});
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+        EXPECT_EQ(BodyText(body), c.body);
+        EXPECT_EQ(status, c.status);
+    }
+    // The loop was cut after ten redirects.
+    EXPECT_LE(server_.RequestCount(), 1u + 11u + 1u);
+}
+
+// The body is held in memory, so one beyond the limit fails the request instead of growing
+// without end; a body of exactly the limit still comes back whole.
+TEST(WebAccessObjectLimits, ResponseBeyondTheLimitIsAFailedRequest) {
+    constexpr std::uint64_t kLimit = platform::kMaxResponseBodyBytes;
+    struct Case {
+        const char* name;
+        test::FloodOptions flood;
+        std::uint64_t expectedBody;
+    };
+    const std::vector<Case> cases = {
+        {"exactly the limit, announced", {.bodyBytes = kLimit, .announceLength = true}, kLimit},
+        {"one byte over, announced", {.bodyBytes = kLimit + 1, .announceLength = true}, 0},
+        {"one byte over, unannounced", {.bodyBytes = kLimit + 1}, 0},
+        {"300 MB, unannounced", {.bodyBytes = std::uint64_t{300} << 20}, 0},
+        {"header lines without end", {.endlessHeaders = true}, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::FloodServer server(c.flood);
+        int status = -1;
+        Text headers = "stale";
+        const auto start = std::chrono::steady_clock::now();
+        const Bytes body = WebAccessObject(
+            server.Url(), {.returnedHeaders = &headers, .status = &status, .timeoutSeconds = 5});
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+        EXPECT_EQ(body.size(), c.expectedBody);
+        EXPECT_EQ(status, c.expectedBody ? 200 : 0);
+        if (!c.expectedBody) {
+            EXPECT_EQ(headers, "");
+        }
+        // The client stopped reading soon after the limit.
+        EXPECT_LT(server.BytesSent(), 2 * kLimit);
+    }
+    EXPECT_LT(test::PeakResidentBytes(), std::uint64_t{400} << 20);
 }
 
 }  // namespace

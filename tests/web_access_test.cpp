@@ -8,7 +8,10 @@
 #include <vector>
 
 #include "platform/internet.h"
+#include "platform/response_limits.h"
+#include "tests/support/flood_server.h"
 #include "tests/support/test_server.h"
+#include "tests/support/unanswered_listener.h"
 
 namespace tarvo {
 namespace {
@@ -446,6 +449,92 @@ TEST(WebAccessFailure, EmptyResultAndOutputs) {
             EXPECT_TRUE(byteBody.empty());
         }
     }
+}
+
+// Answers that a hostile or broken server gives end within their bounds: a stall by the
+// platform's stall time-out, shortened here, and everything else at once.
+TEST_F(WebAccessTest, HostileAnswersEndInBoundedTime) {
+    platform::SetInternetTimeoutsForThisThread({.connect = std::chrono::milliseconds(1000),
+                                                .stall = std::chrono::milliseconds(1000),
+                                                .total = std::chrono::milliseconds(10000)});
+    std::string refusedUrl;
+    {
+        const TestServer gone([](const RecordedRequest&) { return Response{}; });
+        refusedUrl = gone.Url("/");
+    }
+    const test::UnansweredListener unanswered;
+    const std::string slowBody(200, 's');
+    const std::string tenBytes = "0123456789";
+    const size_t headAndFive =
+        std::string_view("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n").size() + 5;
+    server_.SetHandler([&](const RecordedRequest& r) {
+        if (r.target == "/slow") {
+            return Response{
+                .body = slowBody, .pieceSize = 1, .pieceDelay = std::chrono::milliseconds(5)};
+        }
+        if (r.target == "/stall") return Response{.body = tenBytes, .stallAfter = headAndFive};
+        if (r.target == "/reset") return Response{.body = tenBytes, .resetAfter = headAndFive};
+        if (r.target == "/loop") {
+            return Response{.status = 302, .headerLines = {"Location: /loop"}, .body = "again"};
+        }
+        if (r.target == "/dead") {
+            return Response{.status = 302, .headerLines = {"Location: " + refusedUrl}};
+        }
+        return Response{.body = "ok"};
+    });
+    struct Case {
+        const char* name;
+        std::string url;
+        std::string body;
+    };
+    const std::vector<Case> cases = {
+        {"body a byte at a time", server_.Url("/slow"), slowBody},
+        {"stall half-way: the bytes that came", server_.Url("/stall"), "01234"},
+        {"reset half-way: the bytes that came", server_.Url("/reset"), "01234"},
+        {"redirect loop: the last redirect's own body", server_.Url("/loop"), "again"},
+        {"redirect to a port where nothing listens", server_.Url("/dead"), ""},
+        {"a connect that is never answered", unanswered.Url(), ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(S(WebAccess(c.url)), c.body);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+    }
+    platform::SetInternetTimeoutsForThisThread({});
+}
+
+// The body is held in memory, so one beyond the limit fails the request instead of growing
+// without end; a body of exactly the limit still comes back whole.
+TEST(WebAccessLimits, ResponseBeyondTheLimitIsAFailedRequest) {
+    constexpr std::uint64_t kLimit = platform::kMaxResponseBodyBytes;
+    struct Case {
+        const char* name;
+        test::FloodOptions flood;
+        std::uint64_t expectedBody;
+    };
+    const std::vector<Case> cases = {
+        {"exactly the limit, announced", {.bodyBytes = kLimit, .announceLength = true}, kLimit},
+        {"exactly the limit, unannounced", {.bodyBytes = kLimit}, kLimit},
+        {"one byte over, announced", {.bodyBytes = kLimit + 1, .announceLength = true}, 0},
+        {"one byte over, unannounced", {.bodyBytes = kLimit + 1}, 0},
+        {"300 MB, unannounced", {.bodyBytes = std::uint64_t{300} << 20}, 0},
+        {"header lines without end", {.endlessHeaders = true}, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::FloodServer server(c.flood);
+        Text headers = "stale";
+        const auto start = std::chrono::steady_clock::now();
+        const Bytes body = WebAccess(server.Url(), {.returnedHeaders = &headers});
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+        EXPECT_EQ(body.size(), c.expectedBody);
+        if (!c.expectedBody) {
+            EXPECT_EQ(headers, std::string(5000, ' '));
+        }
+        EXPECT_LT(server.BytesSent(), 2 * kLimit);
+    }
+    EXPECT_LT(test::PeakResidentBytes(), std::uint64_t{400} << 20);
 }
 
 }  // namespace
