@@ -1,7 +1,8 @@
 #include "web/header_text.h"
 
-#include <algorithm>
+#include <unordered_set>
 
+#include "text/markers.h"
 #include "text/primitives.h"
 
 namespace tarvo {
@@ -41,6 +42,22 @@ Text Join(const std::vector<Text>& items, std::string_view separator) {
 void TrimCookieText(Text& text) {
     text = Trim(text);
     if (!text.empty() && text.back() == ';') text.push_back(' ');
+}
+
+// `line` with every `marker` taken out, ASCII letters folded, matching at character starts
+// only; one pass, however many markers the line holds.
+Text WithoutMarker(std::string_view line, std::string_view marker) {
+    Text rest;
+    for (size_t i = 0; i < line.size();) {
+        if (Find(line.substr(i, marker.size()), marker, 1, true) == 1) {
+            i += marker.size();
+        } else {
+            const size_t n = CharLength(line, i);
+            rest.append(line.substr(i, n));
+            i += n;
+        }
+    }
+    return rest;
 }
 
 }  // namespace
@@ -89,12 +106,11 @@ Text MergeCookies(Text& old, Text& new_) {
     TrimCookieText(new_);
     const std::vector<Text> oldItems = SplitItems(old, kCookieSeparator);
     std::vector<Text> merged = SplitItems(new_, kCookieSeparator);
+    // A set of names keeps a response with thousands of cookies from taking quadratic time.
+    std::unordered_set<Text> names;
+    for (const Text& item : merged) names.insert(CookieName(item));
     for (const Text& item : oldItems) {
-        const Text name = CookieName(item);
-        const bool setAgain = std::any_of(merged.begin(), merged.end(), [&](const Text& other) {
-            return CookieName(other) == name;
-        });
-        if (!setAgain) merged.push_back(item);
+        if (names.insert(CookieName(item)).second) merged.push_back(item);
     }
     Text result;
     for (const Text& item : merged) {
@@ -113,11 +129,23 @@ Text CookieName(std::string_view item) {
 
 Text DistinctItems(std::string_view text, std::string_view separator) {
     std::vector<Text> kept;
+    std::unordered_set<Text> seen;
     for (Text& item : SplitItems(text, separator)) {
-        if (std::find(kept.begin(), kept.end(), item) == kept.end())
-            kept.push_back(std::move(item));
+        if (seen.insert(item).second) kept.push_back(std::move(item));
     }
     return Join(kept, separator);
+}
+
+Text CollectSetCookies(std::string_view headers) {
+    Text cookies;
+    for (const Text& line : SplitItems(headers, kCrLf)) {
+        if (TextLeftOf(line, ": ") != "Set-Cookie") continue;
+        cookies += Find(line, ";") != kNotFound ? Trim(TextBetween(line, "Set-Cookie:", ";"))
+                                                : Trim(WithoutMarker(line, "Set-Cookie:"));
+        cookies += kCookieSeparator;
+    }
+    if (!cookies.empty()) cookies.resize(cookies.size() - kCookieSeparator.size());
+    return cookies;
 }
 
 }  // namespace tarvo

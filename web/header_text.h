@@ -40,4 +40,10 @@ Text MergeCookies(Text& old, Text& new_);
 // with `separator` (none after the last item).
 [[nodiscard]] Text DistinctItems(std::string_view text, std::string_view separator);
 
+// The cookies that the response header text `headers` sets, 'a=1; b=2': of every line
+// whose text before its first ": " is exactly "Set-Cookie", the trimmed part between
+// "Set-Cookie:" and the first ";", or, without a ";", the trimmed line with every
+// "Set-Cookie:" (case ignored) taken out. Empty when no line sets a cookie.
+[[nodiscard]] Text CollectSetCookies(std::string_view headers);
+
 }  // namespace tarvo

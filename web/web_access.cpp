@@ -35,22 +35,6 @@ bool MarkerAt(std::string_view text, size_t i, std::string_view marker) {
     return Find(text.substr(i, marker.size()), marker, 1, true) == 1;
 }
 
-// The line with every `marker` taken out, ASCII letters folded, matching at character
-// starts only.
-Text Without(std::string_view line, std::string_view marker) {
-    Text rest;
-    for (size_t i = 0; i < line.size();) {
-        if (MarkerAt(line, i, marker)) {
-            i += marker.size();
-        } else {
-            const size_t n = CharLength(line, i);
-            rest.append(line.substr(i, n));
-            i += n;
-        }
-    }
-    return rest;
-}
-
 Text AgentString(const Text& headerText) {
     if (!Contains(headerText, "User-Agent:", true)) return Text(kDefaultAgent);
     Text agent = Trim(TextBetween(headerText + Text(kCrLf), "User-Agent:", kCrLf));
@@ -66,20 +50,6 @@ void CompleteHeaders(Text& headerText, std::string_view url, int method) {
     if (method == kPost && !Contains(headerText, "Content-Type:", true)) {
         headerText += "\r\nContent-Type: application/x-www-form-urlencoded";
     }
-}
-
-Text CookiesSet(const Text& headers) {
-    Text cookies;
-    for (const Text& line : SplitItems(headers, kCrLf)) {
-        if (TextLeftOf(line, ": ") != "Set-Cookie") continue;
-        if (Contains(line, ";", false)) {
-            cookies += Trim(TextBetween(line, "Set-Cookie:", ";"));
-        } else {
-            cookies += Trim(Without(line, "Set-Cookie:"));
-        }
-        cookies += "; ";
-    }
-    return Left(cookies, static_cast<int>(cookies.size()) - 2);
 }
 
 }  // namespace
@@ -172,7 +142,7 @@ Bytes WebAccess(std::string_view url, const WebAccessOptions& options) {
     pf::InternetCloseHandle(connection);
     pf::InternetCloseHandle(root);
 
-    Text returnedCookies = CookiesSet(headers);
+    Text returnedCookies = CollectSetCookies(headers);
     if (options.autoMergeCookies.value_or(true) && options.cookies) {
         returnedCookies = MergeCookies(*options.cookies, returnedCookies);
     }

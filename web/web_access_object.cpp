@@ -79,20 +79,6 @@ void SendHeaderLines(platform::RequestObject& request, std::string_view text) {
     }
 }
 
-// The 'name=value' parts of the response's Set-Cookie lines (name compared with case),
-// joined with "; ".
-Text CollectSetCookies(std::string_view headerText) {
-    Text cookies;
-    for (const Text& line : SplitItems(headerText, kCrLf)) {
-        if (TextLeftOf(line, ": ") != "Set-Cookie") continue;
-        cookies += Find(line, ";") != kNotFound ? Trim(TextBetween(line, "Set-Cookie:", ";"))
-                                                : Trim(RemoveAll(line, "Set-Cookie:"));
-        cookies += "; ";
-    }
-    if (cookies.size() >= 2) cookies.resize(cookies.size() - 2);
-    return cookies;
-}
-
 }  // namespace
 
 Bytes WebAccessObject(std::string_view url, const WebAccessObjectOptions& options) {
