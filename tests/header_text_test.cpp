@@ -109,6 +109,30 @@ TEST(MergeCookies, Table) {
     }
 }
 
+TEST(CollectSetCookies, Table) {
+    struct Case {
+        const char* name;
+        std::string headers;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {"none", "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n", ""},
+        {"attributes cut at the first semicolon",
+         "HTTP/1.1 302 Found\r\nSet-Cookie: sid=1; Path=/\r\nSet-Cookie: b=2\r\n", "sid=1; b=2"},
+        {"name compared with case", "set-cookie: a=1\r\nSet-Cookie: b=2", "b=2"},
+        {"a colon without its space is no Set-Cookie line", "Set-Cookie:a=1", ""},
+        {"markers inside the value removed without a semicolon", "Set-Cookie: a=1 set-cookie:x",
+         "a=1 x"},
+        // A lead byte before the line break must not join the lines.
+        {"lead byte at a line end", "Set-Cookie: \xC4\r\nX-Next: \xE3=1\r\nSet-Cookie: b=2",
+         "\xC4; b=2"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(CollectSetCookies(c.headers), c.expected);
+    }
+}
+
 TEST(CookieName, Table) {
     const std::vector<TextCase> cases = {
         {"before first equals", "sid=a=b", "sid"},

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/internet.h"
@@ -268,6 +269,38 @@ TEST_F(WebAccessTest, SharedStoreCarriesCookiesWhenCookiesAreLeftOut) {
     (void)WebAccess(server_.Url("/clear"));
     (void)WebAccess(server_.Url("/after"));
     EXPECT_EQ(Last().HeaderCount("Cookie"), 0);
+}
+
+// Several threads use the one store at once; each finds the cookie its previous answer set.
+TEST_F(WebAccessTest, SharedStoreServesThreadsAtOnce) {
+    constexpr int kThreads = 4;
+    constexpr int kCalls = 10;
+    server_.SetHandler([](const RecordedRequest& r) {
+        // "/<thread>/<call>" sets t<thread>=<call>.
+        const auto slash = r.target.find('/', 1);
+        return Response{.headerLines = {"Set-Cookie: t" + r.target.substr(1, slash - 1) + "=" +
+                                        r.target.substr(slash + 1) + "; Path=/"}};
+    });
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kCalls; ++i) {
+                (void)WebAccess(server_.Url("/" + std::to_string(t) + "/" + std::to_string(i)));
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    const auto requests = server_.Requests();
+    ASSERT_EQ(requests.size(), size_t{kThreads * kCalls});
+    for (const auto& r : requests) {
+        const auto slash = r.target.find('/', 1);
+        const int call = std::stoi(r.target.substr(slash + 1));
+        if (call == 0) continue;
+        const std::string own =
+            "t" + r.target.substr(1, slash - 1) + "=" + std::to_string(call - 1);
+        SCOPED_TRACE(r.target);
+        EXPECT_NE(("; " + r.Header("Cookie") + ";").find("; " + own + ";"), std::string::npos);
+    }
 }
 
 TEST_F(WebAccessTest, BodiesArriveWholeAndInOrder) {

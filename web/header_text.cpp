@@ -1,5 +1,6 @@
 #include "web/header_text.h"
 
+#include <algorithm>
 #include <unordered_set>
 
 #include "text/markers.h"
@@ -137,8 +138,17 @@ Text DistinctItems(std::string_view text, std::string_view separator) {
 }
 
 Text CollectSetCookies(std::string_view headers) {
+    // Lines are cut at every CRLF byte pair, as they came off the wire: a line that ends in
+    // a lead byte must not swallow its line break and carry it into the cookie text, where
+    // it would start a header line of its own in the next request.
+    std::vector<std::string_view> lines;
+    for (size_t at = 0; at < headers.size();) {
+        const size_t end = std::min(headers.find(kCrLf, at), headers.size());
+        lines.push_back(headers.substr(at, end - at));
+        at = end + kCrLf.size();
+    }
     Text cookies;
-    for (const Text& line : SplitItems(headers, kCrLf)) {
+    for (const std::string_view line : lines) {
         if (TextLeftOf(line, ": ") != "Set-Cookie") continue;
         cookies += Find(line, ";") != kNotFound ? Trim(TextBetween(line, "Set-Cookie:", ";"))
                                                 : Trim(WithoutMarker(line, "Set-Cookie:"));

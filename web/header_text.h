@@ -40,7 +40,8 @@ Text MergeCookies(Text& old, Text& new_);
 // with `separator` (none after the last item).
 [[nodiscard]] Text DistinctItems(std::string_view text, std::string_view separator);
 
-// The cookies that the response header text `headers` sets, 'a=1; b=2': of every line
+// The cookies that the response header text `headers` sets, 'a=1; b=2'. Its lines end at
+// every CRLF, also one that follows a lead byte. Of every line
 // whose text before its first ": " is exactly "Set-Cookie", the trimmed part between
 // "Set-Cookie:" and the first ";", or, without a ";", the trimmed line with every
 // "Set-Cookie:" (case ignored) taken out. Empty when no line sets a cookie.
