@@ -94,11 +94,6 @@ bool Guarded(HeapState& state, void (*step)(duk_context*, void*), duk_context* c
     return true;
 }
 
-struct ContextCloser {
-    void operator()(duk_context* ctx) const { duk_destroy_heap(ctx); }
-};
-using Context = std::unique_ptr<duk_context, ContextCloser>;
-
 // The engine keeps strings as CESU-8: every UTF-16 unit, a surrogate included, as its own
 // one- to three-byte sequence.
 std::string ToEngine(const Text& text) {
@@ -386,24 +381,27 @@ Text AsText(const Value& value) {
 
 }  // namespace
 
+// Owns the engine's context. A context that met a fatal error is in no state to be torn
+// down: it is abandoned.
 struct ScriptControl::Heap {
     HeapState state;
-    Context ctx;
+    duk_context* ctx = nullptr;
     Text language;
 
+    Heap() = default;
+    Heap(const Heap&) = delete;
+    Heap& operator=(const Heap&) = delete;
     ~Heap() {
-        // A heap that met a fatal error is in no state to be torn down: it is abandoned.
-        duk_context* raw = ctx.release();
-        if (raw != nullptr) Guarded(state, DestroyStep, raw, nullptr);
+        if (ctx != nullptr) Guarded(state, DestroyStep, ctx, nullptr);
     }
 
     Value Run(const Text& code, bool program, Coerce coerce) {
         Value value;
-        if (!ctx || language.empty()) return value;
+        if (ctx == nullptr || language.empty()) return value;
         const std::string source = ToEngine(code);
         Call call{.source = &source, .program = program, .coerce = coerce, .value = &value};
         state.deadline = Clock::now() + state.budget;
-        if (!Guarded(state, RunStep, ctx.get(), &call)) value.type = Value::Type::kFailed;
+        if (!Guarded(state, RunStep, ctx, &call)) value.type = Value::Type::kFailed;
         state.deadline = Clock::time_point::max();
         return value;
     }
@@ -417,10 +415,10 @@ std::unique_ptr<ScriptControl> ScriptControl::Create(std::string_view className,
     heap->state.budget = bounds.callBudget;
     Creation creation{.state = &heap->state, .ctx = nullptr};
     Guarded(heap->state, CreateStep, nullptr, &creation);
-    heap->ctx.reset(creation.ctx);
-    if (!heap->ctx) return nullptr;
+    heap->ctx = creation.ctx;
+    if (heap->ctx == nullptr) return nullptr;
     bool removed = false;
-    if (!Guarded(heap->state, RemoveExtrasStep, heap->ctx.get(), &removed) || !removed) {
+    if (!Guarded(heap->state, RemoveExtrasStep, heap->ctx, &removed) || !removed) {
         return nullptr;
     }
     return std::unique_ptr<ScriptControl>(new ScriptControl(std::move(heap)));
