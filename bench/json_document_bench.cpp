@@ -16,12 +16,14 @@ std::string UrlList(int variant) {
     std::string list = "[";
     for (int i = 0; i < 3; ++i) {
         if (i > 0) list += ",";
-        list += R"({"url":"https://v)" + std::to_string(i) +
-                R"(.example.test/video/tos/cn/tos-cn-ve-0076/o)" + std::to_string(variant) +
-                R"(/?a=1319\u0026br=2048\u0026bt=1024\u0026cd=0%7C0%7C0\u0026ch=0\u0026cr=0)"
-                R"(\u0026cs=0\u0026dr=0\u0026ds=3\u0026er=\u0026l=2021072012345601)"
-                R"(\u0026lr=\u0026mime_type=video_mp4\u0026qs=0\u0026rc=amRvbmk6ZmZ5NjMzNGkzM0ApO2k)",)"
-                R"("expires":1595250000,"priority":)" + std::to_string(i) + "}";
+        list +=
+            R"({"url":"https://v)" + std::to_string(i) +
+            R"(.example.test/video/tos/cn/tos-cn-ve-0076/o)" + std::to_string(variant) +
+            R"(/?a=1319\u0026br=2048\u0026bt=1024\u0026cd=0%7C0%7C0\u0026ch=0\u0026cr=0)"
+            R"(\u0026cs=0\u0026dr=0\u0026ds=3\u0026er=\u0026l=2021072012345601)"
+            R"(\u0026lr=\u0026mime_type=video_mp4\u0026qs=0\u0026rc=amRvbmk6ZmZ5NjMzNGkzM0A7O2k",)"
+            R"("expires":1595250000,"priority":)" +
+            std::to_string(i) + "}";
     }
     return list + "]";
 }

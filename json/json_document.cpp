@@ -103,11 +103,11 @@ int ToCount(double number) {
 }
 
 Text Index(int index) {
-    return "[" + std::to_string(index) + "]";
+    return Joined({"[", std::to_string(index), "]"});
 }
 
 Text ValueText(const Text& value, bool isScript) {
-    return isScript ? value : "'" + value + "'";
+    return isScript ? value : Joined({"'", value, "'"});
 }
 
 }  // namespace
