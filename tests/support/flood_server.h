@@ -50,6 +50,14 @@ class FloodServer {
     std::thread thread_;
 };
 
+// Whether PeakResidentBytes tells what the code under test holds: ThreadSanitizer's shadow
+// memory multiplies every byte the process touches.
+#if defined(__SANITIZE_THREAD__)
+inline constexpr bool kPeakResidentIsMeaningful = false;
+#else
+inline constexpr bool kPeakResidentIsMeaningful = true;
+#endif
+
 // The largest amount of memory this process has held so far (VmHWM), in bytes; 0 when
 // it cannot be read.
 [[nodiscard]] std::uint64_t PeakResidentBytes();
