@@ -5,7 +5,7 @@ TARVO_PACKAGES=(
     cmake g++ ninja-build pkg-config
     libcurl4-openssl-dev libssl-dev openssl
     duktape-dev libjs-json
-    qt6-base-dev libgl-dev fonts-wqy-microhei
+    qt6-base-dev libgl-dev fonts-wqy-microhei python3-pil
     libgtest-dev libgmock-dev libbenchmark-dev
 )
 

@@ -42,7 +42,7 @@ Text FromUtf16(const Bytes& wide, std::optional<unsigned> codePage) {
     // The converter reads up to the first zero unit; a byte set without one is given a
     // terminator here, so that nothing past its end is read.
     std::u16string units(wide.size() / 2, u'\0');
-    std::memcpy(units.data(), wide.data(), units.size() * 2);
+    if (!units.empty()) std::memcpy(units.data(), wide.data(), units.size() * 2);
     const auto zero = units.find(u'\0');
     if (zero != std::u16string::npos) units.resize(zero);
     if (units.empty()) return {};
