@@ -1,6 +1,7 @@
 #include "platform/request_object.h"
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cstdint>
 #include <optional>
@@ -50,24 +51,62 @@ struct Response {
     int status = 0;
 };
 
+using Clock = std::chrono::steady_clock;
+
+// What one exchange collects, and the watch on its stalls: the time since a byte last
+// moved, counted from the moment the connection is ready.
+struct Transfer {
+    Response response;
+    std::chrono::milliseconds stallLimit{0};  // 0: no limit
+    bool connected = false;
+    curl_off_t uploaded = 0;
+    Clock::time_point lastMove = Clock::now();
+
+    void Moved() { lastMove = Clock::now(); }
+};
+
 size_t CollectBody(char* data, size_t size, size_t count, void* userdata) {
-    auto* body = static_cast<Bytes*>(userdata);
-    body->insert(body->end(), data, data + size * count);
+    auto* transfer = static_cast<Transfer*>(userdata);
+    transfer->Moved();
+    transfer->response.body.insert(transfer->response.body.end(), data, data + size * count);
     return size * count;
 }
 
 // Keeps the header lines of the latest response only: a status line starts a new one,
 // so interim and redirect responses leave nothing behind.
 size_t CollectHeader(char* data, size_t size, size_t count, void* userdata) {
-    auto* lines = static_cast<std::vector<std::string>*>(userdata);
+    auto* transfer = static_cast<Transfer*>(userdata);
+    transfer->Moved();
+    auto& lines = transfer->response.headerLines;
     std::string_view line(data, size * count);
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
     if (line.substr(0, 5) == "HTTP/") {
-        lines->clear();
+        lines.clear();
     } else if (!line.empty()) {
-        lines->emplace_back(line);
+        lines.emplace_back(line);
     }
     return size * count;
+}
+
+// Called once the connection (TLS included) is ready for a request, new or reused.
+int ConnectionReady(void* userdata, char*, char*, int, int) {
+    auto* transfer = static_cast<Transfer*>(userdata);
+    transfer->connected = true;
+    transfer->Moved();
+    return CURL_PREREQFUNC_OK;
+}
+
+// libcurl's own low-speed check averages over several seconds, so a burst followed by a
+// stall would run well past the limit; this one ends the exchange once no byte has moved
+// for the limit.
+int WatchStall(void* userdata, curl_off_t, curl_off_t, curl_off_t, curl_off_t uploadedNow) {
+    auto* transfer = static_cast<Transfer*>(userdata);
+    if (uploadedNow != transfer->uploaded) {
+        transfer->uploaded = uploadedNow;
+        transfer->Moved();
+    }
+    if (!transfer->connected || transfer->stallLimit.count() == 0) return 0;
+    return Clock::now() - transfer->lastMove > transfer->stallLimit ? 1 : 0;
 }
 
 }  // namespace
@@ -228,7 +267,7 @@ bool RequestObject::Perform(const char* body, size_t size) {
         if (!set && !AppendLine(headerList, (std::string(suppressed) + ":").c_str())) return false;
     }
 
-    Response response;
+    Transfer transfer;
     bool configured =
         curl_easy_setopt(easy, CURLOPT_URL, s.url.c_str()) == CURLE_OK &&
         curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
@@ -242,9 +281,14 @@ bool RequestObject::Perform(const char* body, size_t size) {
         curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects) == CURLE_OK &&
         curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headerList.get()) == CURLE_OK &&
         curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, CollectBody) == CURLE_OK &&
-        curl_easy_setopt(easy, CURLOPT_WRITEDATA, &response.body) == CURLE_OK &&
+        curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer) == CURLE_OK &&
         curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, CollectHeader) == CURLE_OK &&
-        curl_easy_setopt(easy, CURLOPT_HEADERDATA, &response.headerLines) == CURLE_OK;
+        curl_easy_setopt(easy, CURLOPT_HEADERDATA, &transfer) == CURLE_OK &&
+        curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, ConnectionReady) == CURLE_OK &&
+        curl_easy_setopt(easy, CURLOPT_PREREQDATA, &transfer) == CURLE_OK &&
+        curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, WatchStall) == CURLE_OK &&
+        curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &transfer) == CURLE_OK &&
+        curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L) == CURLE_OK;
 
     constexpr int kAuthorityFlags =
         kSslErrorIgnoreUnknownCa | kSslErrorIgnoreWrongUsage | kSslErrorIgnoreCertDateInvalid;
@@ -259,12 +303,7 @@ bool RequestObject::Perform(const char* body, size_t size) {
     const std::int64_t stallMs = std::max(t.sendMs, t.receiveMs);
     configured = configured && curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
                                                 ClampToLong(connectMs)) == CURLE_OK;
-    if (stallMs > 0) {
-        configured =
-            configured && curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L) == CURLE_OK &&
-            curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, ClampToLong((stallMs + 999) / 1000)) ==
-                CURLE_OK;
-    }
+    transfer.stallLimit = std::chrono::milliseconds(stallMs);
 
     const bool head = s.method == "HEAD";
     const bool post = s.method == "POST";
@@ -310,8 +349,8 @@ bool RequestObject::Perform(const char* body, size_t size) {
     curl_easy_reset(easy);
     // Every failure of the exchange reads afterwards as no response at all.
     if (!haveStatus) return false;
-    response.status = static_cast<int>(status);
-    s.response = std::move(response);
+    transfer.response.status = static_cast<int>(status);
+    s.response = std::move(transfer.response);
     return true;
 }
 

@@ -10,6 +10,7 @@
 #include "platform/com.h"
 #include "platform/request_object.h"
 #include "tests/support/test_server.h"
+#include "tests/support/unanswered_listener.h"
 
 namespace tarvo {
 namespace {
@@ -335,6 +336,7 @@ TEST_F(WebAccessObjectTest, FailuresGiveEmptyBodyAndStatusZero) {
     TestServer stalled([](const RecordedRequest&) { return Response{.stallAfter = 0}; });
     TestServer cut(
         [](const RecordedRequest&) { return Response{.body = "0123456789", .resetAfter = 30}; });
+    test::UnansweredListener unanswered;
     std::string refusedUrl;
     {
         TestServer gone([](const RecordedRequest&) { return Response{}; });
@@ -345,6 +347,7 @@ TEST_F(WebAccessObjectTest, FailuresGiveEmptyBodyAndStatusZero) {
         std::string url;
     };
     const std::vector<Case> cases = {
+        {"unreachable host", unanswered.Url()},
         {"refused connection", refusedUrl},
         {"stalled server", stalled.Url("/")},
         {"reset in the middle of the answer", cut.Url("/")},

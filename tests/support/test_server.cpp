@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <openssl/err.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
@@ -388,6 +389,9 @@ void TestServer::AcceptLoop() {
             return;
         }
         ReapFinishedWorkers();
+        // A head and a body written apart must not wait for a delayed acknowledgement.
+        const int noDelay = 1;
+        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
         openFds_.insert(fd);
         const int connection = ++connections_;
         Worker& worker = workers_.emplace_back();
