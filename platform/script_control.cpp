@@ -1,0 +1,473 @@
+#include "platform/script_control.h"
+
+#include <duktape.h>
+
+#include <array>
+#include <charconv>
+#include <climits>
+#include <csetjmp>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/code_page.h"
+
+namespace tarvo::platform {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// What the engine's allocator, time-out check and fatal-error handler share. Duktape hands
+// it back to them as the heap's user data.
+struct HeapState {
+    std::size_t used = 0;
+    std::size_t cap = 0;
+    Clock::duration budget{};
+    Clock::time_point deadline = Clock::time_point::max();
+    std::jmp_buf* fatalJump = nullptr;
+    bool broken = false;
+};
+
+// Every block carries its size in front, so that the heap's total is known exactly.
+constexpr std::size_t kBlockHeader = alignof(std::max_align_t);
+
+std::size_t& BlockSize(void* block) {
+    return *static_cast<std::size_t*>(block);
+}
+
+void* Allocate(void* udata, duk_size_t size) {
+    auto& state = *static_cast<HeapState*>(udata);
+    if (size > state.cap - state.used) return nullptr;
+    void* block = std::malloc(kBlockHeader + size);
+    if (block == nullptr) return nullptr;
+    BlockSize(block) = size;
+    state.used += size;
+    return static_cast<char*>(block) + kBlockHeader;
+}
+
+void Release(void* udata, void* ptr) {
+    if (ptr == nullptr) return;
+    auto& state = *static_cast<HeapState*>(udata);
+    void* block = static_cast<char*>(ptr) - kBlockHeader;
+    state.used -= BlockSize(block);
+    std::free(block);
+}
+
+void* Reallocate(void* udata, void* ptr, duk_size_t size) {
+    if (ptr == nullptr) return Allocate(udata, size);
+    if (size == 0) {
+        Release(udata, ptr);
+        return nullptr;
+    }
+    auto& state = *static_cast<HeapState*>(udata);
+    void* block = static_cast<char*>(ptr) - kBlockHeader;
+    const std::size_t old = BlockSize(block);
+    if (size > old && size - old > state.cap - state.used) return nullptr;
+    void* grown = std::realloc(block, kBlockHeader + size);
+    if (grown == nullptr) return nullptr;
+    BlockSize(grown) = size;
+    state.used = state.used - old + size;
+    return static_cast<char*>(grown) + kBlockHeader;
+}
+
+// Duktape must not return from its fatal-error handler. Every entry into the engine runs
+// under Guarded, which sets a landing place; the handler jumps there and the heap is
+// abandoned, so the process goes on.
+[[noreturn]] void OnFatal(void* udata, const char* /*message*/) {
+    auto& state = *static_cast<HeapState*>(udata);
+    state.broken = true;
+    std::longjmp(*state.fatalJump, 1);
+}
+
+// Runs `step` with the fatal handler's landing place set. Nothing here or in the steps may
+// own a resource that a jump would skip; callers keep their texts outside.
+bool Guarded(HeapState& state, void (*step)(duk_context*, void*), duk_context* ctx, void* arg) {
+    if (state.broken) return false;
+    std::jmp_buf landing;
+    state.fatalJump = &landing;
+    if (setjmp(landing) != 0) {
+        state.fatalJump = nullptr;
+        return false;
+    }
+    step(ctx, arg);
+    state.fatalJump = nullptr;
+    return true;
+}
+
+// The engine keeps strings as CESU-8: every UTF-16 unit, a surrogate included, as its own
+// one- to three-byte sequence.
+std::string ToEngine(const Text& text) {
+    std::string out;
+    const int n = MultiByteToWideChar(kCodePageAnsi, 0, text.c_str(), -1, nullptr, 0);
+    if (n <= 1) return out;
+    std::u16string wide(static_cast<std::size_t>(n), u'\0');
+    MultiByteToWideChar(kCodePageAnsi, 0, text.c_str(), -1, wide.data(), n);
+    wide.pop_back();
+    out.reserve(wide.size());
+    for (const char16_t u : wide) {
+        if (u < 0x80) {
+            out.push_back(static_cast<char>(u));
+        } else if (u < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (u >> 6)));
+            out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xE0 | (u >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+        }
+    }
+    return out;
+}
+
+// Reads the engine's string bytes back to UTF-16: CESU-8, and the four-byte form for
+// characters beyond the BMP, which become surrogate pairs. A malformed byte becomes U+FFFD.
+std::u16string FromEngine(std::string_view bytes) {
+    std::u16string out;
+    out.reserve(bytes.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t n = bytes.size();
+    std::size_t i = 0;
+    while (i < n) {
+        const unsigned char b = p[i];
+        std::size_t more;
+        char32_t cp;
+        if (b < 0x80) {
+            more = 0;
+            cp = b;
+        } else if (b >= 0xC0 && b < 0xE0) {
+            more = 1;
+            cp = b & 0x1F;
+        } else if (b >= 0xE0 && b < 0xF0) {
+            more = 2;
+            cp = b & 0x0F;
+        } else if (b >= 0xF0 && b < 0xF8) {
+            more = 3;
+            cp = b & 0x07;
+        } else {
+            out.push_back(u'\uFFFD');
+            ++i;
+            continue;
+        }
+        std::size_t j = 1;
+        for (; j <= more && i + j < n && (p[i + j] & 0xC0) == 0x80; ++j) {
+            cp = (cp << 6) | (p[i + j] & 0x3F);
+        }
+        if (j <= more || cp > 0x10FFFF) {
+            out.push_back(u'\uFFFD');
+            i += j;
+            continue;
+        }
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(cp));
+        }
+        i += j;
+    }
+    return out;
+}
+
+// A system text ends at its first zero, so an engine string is cut there.
+Text FromEngineText(std::string_view bytes) {
+    std::u16string wide = FromEngine(bytes);
+    wide.resize(std::min(wide.size(), wide.find(u'\0')));
+    if (wide.empty() || wide.size() > static_cast<std::size_t>(INT_MAX)) return {};
+    const int length = static_cast<int>(wide.size());
+    const int m = WideCharToMultiByte(kCodePageAnsi, 0, wide.data(), length, nullptr, 0);
+    if (m <= 0) return {};
+    Text out(static_cast<std::size_t>(m), '\0');
+    WideCharToMultiByte(kCodePageAnsi, 0, wide.data(), length, out.data(), m);
+    return out;
+}
+
+// The value of one engine call, copied off the engine's stack.
+struct Value {
+    enum class Type { kFailed, kUndefined, kNull, kBoolean, kNumber, kString, kObject };
+    Type type = Type::kFailed;
+    bool boolean = false;
+    double number = 0;
+    std::string bytes;  // the engine's string bytes
+};
+
+enum class Coerce { kNone, kPrimitive, kString };
+
+struct Call {
+    const std::string* source;
+    bool program;
+    Coerce coerce;
+    Value* value;
+};
+
+duk_ret_t RunSource(duk_context* ctx, void* udata) {
+    const auto& call = *static_cast<const Call*>(udata);
+    duk_compile_lstring(ctx, call.program ? 0 : DUK_COMPILE_EVAL, call.source->data(),
+                        call.source->size());
+    duk_call(ctx, 0);
+    if (call.coerce != Coerce::kNone) {
+        if (!duk_check_type_mask(ctx, -1,
+                                 DUK_TYPE_MASK_UNDEFINED | DUK_TYPE_MASK_NULL |
+                                     DUK_TYPE_MASK_BOOLEAN | DUK_TYPE_MASK_NUMBER |
+                                     DUK_TYPE_MASK_STRING)) {
+            duk_to_primitive(ctx, -1, DUK_HINT_NONE);
+        }
+        if (call.coerce == Coerce::kString && duk_is_number(ctx, -1)) duk_to_string(ctx, -1);
+    }
+    return 1;
+}
+
+void RunStep(duk_context* ctx, void* arg) {
+    const auto& call = *static_cast<const Call*>(arg);
+    Value& value = *call.value;
+    if (duk_safe_call(ctx, RunSource, arg, 0, 1) != DUK_EXEC_SUCCESS) {
+        value.type = Value::Type::kFailed;
+    } else if (duk_is_symbol(ctx, -1)) {
+        value.type = Value::Type::kObject;
+    } else {
+        switch (duk_get_type(ctx, -1)) {
+            case DUK_TYPE_UNDEFINED:
+                value.type = Value::Type::kUndefined;
+                break;
+            case DUK_TYPE_NULL:
+                value.type = Value::Type::kNull;
+                break;
+            case DUK_TYPE_BOOLEAN:
+                value.type = Value::Type::kBoolean;
+                value.boolean = duk_get_boolean(ctx, -1) != 0;
+                break;
+            case DUK_TYPE_NUMBER:
+                value.type = Value::Type::kNumber;
+                value.number = duk_get_number(ctx, -1);
+                break;
+            case DUK_TYPE_STRING: {
+                duk_size_t length = 0;
+                const char* bytes = duk_get_lstring(ctx, -1, &length);
+                value.type = Value::Type::kString;
+                value.bytes.assign(bytes, length);
+                break;
+            }
+            default:
+                value.type = Value::Type::kObject;
+                break;
+        }
+    }
+    duk_pop(ctx);
+}
+
+// The globals that Duktape adds beyond the language's standard built-ins.
+constexpr std::array<const char*, 9> kExtraGlobals = {
+    "Duktape", "CBOR",  "TextEncoder", "TextDecoder", "performance",
+    "Buffer",  "print", "alert",       "require",
+};
+
+duk_ret_t RemoveExtras(duk_context* ctx, void* /*udata*/) {
+    duk_push_global_object(ctx);
+    for (const char* name : kExtraGlobals) duk_del_prop_string(ctx, -1, name);
+    return 0;
+}
+
+void RemoveExtrasStep(duk_context* ctx, void* ok) {
+    *static_cast<bool*>(ok) = duk_safe_call(ctx, RemoveExtras, nullptr, 0, 1) == DUK_EXEC_SUCCESS;
+    duk_pop(ctx);
+}
+
+struct Creation {
+    HeapState* state;
+    duk_context* ctx;
+};
+
+void CreateStep(duk_context* /*ctx*/, void* arg) {
+    auto& creation = *static_cast<Creation*>(arg);
+    creation.ctx = duk_create_heap(Allocate, Reallocate, Release, creation.state, OnFatal);
+}
+
+void DestroyStep(duk_context* ctx, void* /*arg*/) {
+    duk_destroy_heap(ctx);
+}
+
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// A decimal number with optional sign, fraction and exponent, between optional spaces.
+bool SpellsNumber(std::string_view text, double& number) {
+    while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    std::size_t i = 0;
+    std::size_t digits = 0;
+    const auto skipDigits = [&] {
+        const std::size_t start = i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+        return i - start;
+    };
+    digits += skipDigits();
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        digits += skipDigits();
+    }
+    if (digits == 0) return false;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+        if (skipDigits() == 0) return false;
+    }
+    if (i != text.size()) return false;
+    // A number beyond the range of a double does not convert, as on the platform.
+    double parsed = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + i, parsed);
+    if (error != std::errc() || end != text.data() + i) return false;
+    number = negative ? -parsed : parsed;
+    return true;
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+        if (fold(a[i]) != fold(b[i])) return false;
+    }
+    return true;
+}
+
+bool AsLogical(const Value& value) {
+    switch (value.type) {
+        case Value::Type::kBoolean:
+            return value.boolean;
+        case Value::Type::kNumber:
+            return value.number != 0;
+        case Value::Type::kString: {
+            double number = 0;
+            if (SpellsNumber(value.bytes, number)) return number != 0;
+            return EqualsIgnoringCase(value.bytes, "true");
+        }
+        case Value::Type::kObject:
+            return true;
+        default:
+            return false;
+    }
+}
+
+double AsNumber(const Value& value) {
+    switch (value.type) {
+        case Value::Type::kBoolean:
+            return value.boolean ? -1 : 0;
+        case Value::Type::kNumber:
+            return value.number;
+        case Value::Type::kString: {
+            double number = 0;
+            return SpellsNumber(value.bytes, number) ? number : 0;
+        }
+        default:
+            return 0;
+    }
+}
+
+Text AsText(const Value& value) {
+    switch (value.type) {
+        case Value::Type::kBoolean:
+            return value.boolean ? "-1" : "0";
+        case Value::Type::kString:
+            return FromEngineText(value.bytes);
+        default:
+            return {};
+    }
+}
+
+}  // namespace
+
+// Owns the engine's context. A context that met a fatal error is in no state to be torn
+// down: it is abandoned.
+struct ScriptControl::Heap {
+    HeapState state;
+    duk_context* ctx = nullptr;
+    Text language;
+
+    Heap() = default;
+    Heap(const Heap&) = delete;
+    Heap& operator=(const Heap&) = delete;
+    ~Heap() {
+        if (ctx != nullptr) Guarded(state, DestroyStep, ctx, nullptr);
+    }
+
+    Value Run(const Text& code, bool program, Coerce coerce) {
+        Value value;
+        if (ctx == nullptr || language.empty()) return value;
+        const std::string source = ToEngine(code);
+        Call call{.source = &source, .program = program, .coerce = coerce, .value = &value};
+        state.deadline = Clock::now() + state.budget;
+        if (!Guarded(state, RunStep, ctx, &call)) value.type = Value::Type::kFailed;
+        state.deadline = Clock::time_point::max();
+        return value;
+    }
+};
+
+std::unique_ptr<ScriptControl> ScriptControl::Create(std::string_view className,
+                                                     ScriptBounds bounds) {
+    if (className != kScriptControlClass) return nullptr;
+    auto heap = std::make_unique<Heap>();
+    heap->state.cap = bounds.memoryCap;
+    heap->state.budget = bounds.callBudget;
+    Creation creation{.state = &heap->state, .ctx = nullptr};
+    Guarded(heap->state, CreateStep, nullptr, &creation);
+    heap->ctx = creation.ctx;
+    if (heap->ctx == nullptr) return nullptr;
+    bool removed = false;
+    if (!Guarded(heap->state, RemoveExtrasStep, heap->ctx, &removed) || !removed) {
+        return nullptr;
+    }
+    return std::unique_ptr<ScriptControl>(new ScriptControl(std::move(heap)));
+}
+
+ScriptControl::ScriptControl(std::unique_ptr<Heap> heap) : heap_(std::move(heap)) {}
+
+ScriptControl::~ScriptControl() = default;
+
+bool ScriptControl::SetLanguage(const Text& language) {
+    if (!EqualsIgnoringCase(language, "JavaScript") && !EqualsIgnoringCase(language, "JScript")) {
+        return false;
+    }
+    heap_->language = language;
+    return true;
+}
+
+Text ScriptControl::Language() const {
+    return heap_->language;
+}
+
+bool ScriptControl::AddCode(const Text& code) {
+    return heap_->Run(code, true, Coerce::kNone).type != Value::Type::kFailed;
+}
+
+bool ScriptControl::Eval(const Text& code) {
+    return heap_->Run(code, false, Coerce::kNone).type != Value::Type::kFailed;
+}
+
+bool ScriptControl::EvalLogical(const Text& code) {
+    return AsLogical(heap_->Run(code, false, Coerce::kNone));
+}
+
+Text ScriptControl::EvalText(const Text& code) {
+    Value value = heap_->Run(code, false, Coerce::kString);
+    return AsText(value);
+}
+
+double ScriptControl::EvalNumber(const Text& code) {
+    return AsNumber(heap_->Run(code, false, Coerce::kPrimitive));
+}
+
+std::size_t ScriptControl::MemoryInUse() const {
+    return heap_->state.used;
+}
+
+}  // namespace tarvo::platform
+
+extern "C" duk_bool_t tarvo_duk_exec_timeout(void* udata) {
+    const auto* state = static_cast<const tarvo::platform::HeapState*>(udata);
+    return state != nullptr && tarvo::platform::Clock::now() >= state->deadline ? 1 : 0;
+}

@@ -1,0 +1,153 @@
+#include "platform/script_control.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace tarvo::platform {
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::steady_clock;
+
+std::unique_ptr<ScriptControl> JavaScriptEngine(ScriptBounds bounds = {}) {
+    auto engine = ScriptControl::Create(kScriptControlClass, bounds);
+    if (engine) engine->SetLanguage("JavaScript");
+    return engine;
+}
+
+TEST(ScriptControl, CreatedOnlyByItsClassName) {
+    EXPECT_NE(ScriptControl::Create("MSScriptControl.ScriptControl"), nullptr);
+    EXPECT_EQ(ScriptControl::Create("MSScriptControl.ScriptControl.1"), nullptr);
+    EXPECT_EQ(ScriptControl::Create("msscriptcontrol.scriptcontrol"), nullptr);
+    EXPECT_EQ(ScriptControl::Create(""), nullptr);
+}
+
+TEST(ScriptControl, RunsNothingUntilTheLanguageIsSet) {
+    auto engine = ScriptControl::Create(kScriptControlClass);
+    ASSERT_NE(engine, nullptr);
+    EXPECT_FALSE(engine->AddCode("var x = 1"));
+    EXPECT_EQ(engine->EvalNumber("1 + 1"), 0);
+    EXPECT_FALSE(engine->SetLanguage("VBScript"));
+    EXPECT_EQ(engine->Language(), "");
+    EXPECT_TRUE(engine->SetLanguage("JavaScript"));
+    EXPECT_EQ(engine->EvalNumber("1 + 1"), 2);
+}
+
+TEST(ScriptControl, AddCodeAndEvalShareOneGlobalScope) {
+    auto engine = JavaScriptEngine();
+    EXPECT_TRUE(engine->AddCode("function twice(x) { return 2 * x } var base = 20"));
+    EXPECT_TRUE(engine->Eval("var extra = 1"));
+    EXPECT_EQ(engine->EvalNumber("twice(base) + extra"), 41);
+    // Statements are allowed; the value is the last expression statement's.
+    EXPECT_EQ(engine->EvalNumber("var n = 3; if (n > 2) { n = 7 } n + 1"), 8);
+    EXPECT_EQ(engine->EvalNumber("n"), 7);
+    EXPECT_FALSE(engine->AddCode("function ("));
+    EXPECT_EQ(engine->EvalNumber("base"), 20);
+}
+
+TEST(ScriptControl, ConvertsResultsToTheKindAskedFor) {
+    struct Case {
+        const char* name;
+        Text code;
+        bool logical;
+        double number;
+        Text text;
+    };
+    const std::vector<Case> cases = {
+        {"true", "true", true, -1, "-1"},
+        {"false", "false", false, 0, "0"},
+        {"integer", "12", true, 12, "12"},
+        {"fraction", "0.5", true, 0.5, "0.5"},
+        {"zero", "0", false, 0, "0"},
+        {"large number in engine form", "1e21", true, 1e21, "1e+21"},
+        {"plain word", "'abc'", false, 0, "abc"},
+        {"word true in any case", "'TrUe'", true, 0, "TrUe"},
+        {"word false", "'FALSE'", false, 0, "FALSE"},
+        {"numeric text with spaces", "' -2.5e1 '", true, -25, " -2.5e1 "},
+        {"text zero", "'0.0'", false, 0, "0.0"},
+        {"text of leading point", "'.5'", true, 0.5, ".5"},
+        {"hex text is no number", "'0x10'", false, 0, "0x10"},
+        {"out of range text is no number", "'1e999'", false, 0, "1e999"},
+        {"empty text", "''", false, 0, ""},
+        {"null", "null", false, 0, ""},
+        {"undefined", "undefined", false, 0, ""},
+        {"object", "({})", true, 0, "[object Object]"},
+        {"array of one number", "[5]", true, 5, "5"},
+        {"syntax error", "((", false, 0, ""},
+        {"run-time error", "null.x", false, 0, ""},
+        {"thrown value", "throw 5", false, 0, ""},
+        {"failing valueOf", "({valueOf: function () { throw 1 }})", true, 0, ""},
+    };
+    auto engine = JavaScriptEngine();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(engine->EvalLogical(c.code), c.logical);
+        EXPECT_EQ(engine->EvalNumber(c.code), c.number);
+        EXPECT_EQ(engine->EvalText(c.code), c.text);
+    }
+}
+
+TEST(ScriptControl, TextsCrossAsCodePage936) {
+    auto engine = JavaScriptEngine();
+    const Text zhongWen = "\xD6\xD0\xCE\xC4";  // 中文
+    EXPECT_EQ(engine->EvalNumber("'" + zhongWen + "'.length"), 2);
+    EXPECT_EQ(engine->EvalNumber("'" + zhongWen + "'.charCodeAt(0)"), 0x4E2D);
+    EXPECT_EQ(engine->EvalText("'" + zhongWen + "'"), zhongWen);
+    EXPECT_EQ(engine->EvalText("'\\u4e2d'"), "\xD6\xD0");
+    // Characters that code page 936 lacks come back as one "?" each.
+    EXPECT_EQ(engine->EvalText("String.fromCharCode(9216)"), "?");
+    EXPECT_EQ(engine->EvalText("'a' + String.fromCharCode(0xD83D, 0xDE00) + 'b'"), "a?b");
+    EXPECT_EQ(engine->EvalNumber("String.fromCharCode(0xD83D, 0xDE00).length"), 2);
+    // A text ends at its first zero.
+    EXPECT_EQ(engine->EvalText("'a\\u0000b'"), "a");
+}
+
+TEST(ScriptControl, OffersOnlyStandardBuiltIns) {
+    auto engine = JavaScriptEngine();
+    for (const char* name : {"Duktape", "CBOR", "TextEncoder", "TextDecoder", "performance",
+                             "print", "alert", "require", "process", "Buffer"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(engine->EvalText(Text("typeof ") + name), "undefined");
+    }
+    EXPECT_EQ(engine->EvalText("typeof JSON.stringify + typeof RegExp + typeof eval"),
+              "functionfunctionfunction");
+}
+
+TEST(ScriptControl, EndsACallPastItsTimeBudget) {
+    auto engine = JavaScriptEngine({.callBudget = milliseconds(300)});
+    for (const Text code : {"while (true) {}", "try { while (true) {} } catch (e) {} 'caught'",
+                            "(function f() { try { for (;;) {} } finally { for (;;) {} } })()",
+                            "for (;;) /(a+)+b/.test('aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa')"}) {
+        SCOPED_TRACE(code);
+        const auto start = steady_clock::now();
+        EXPECT_EQ(engine->EvalText(code), "");
+        EXPECT_LT(steady_clock::now() - start, milliseconds(1500));
+        EXPECT_EQ(engine->EvalNumber("6 * 7"), 42);
+    }
+    EXPECT_FALSE(engine->AddCode("for (;;) {}"));
+    EXPECT_TRUE(engine->AddCode("var after = 1"));
+}
+
+TEST(ScriptControl, FailsACallPastItsMemoryCap) {
+    constexpr std::size_t kCap = std::size_t{8} << 20;
+    auto engine = JavaScriptEngine({.callBudget = milliseconds(60000), .memoryCap = kCap});
+    for (const Text code : {"(function () { var s = 'x'; for (;;) s += s })()",
+                            "(function () { var a = []; for (;;) a.push({n: a.length}) })()",
+                            "new Array(100000000).join('x')"}) {
+        SCOPED_TRACE(code);
+        const auto start = steady_clock::now();
+        EXPECT_FALSE(engine->Eval(code));
+        EXPECT_LT(steady_clock::now() - start, milliseconds(20000));
+        EXPECT_LE(engine->MemoryInUse(), kCap);
+        EXPECT_EQ(
+            engine->EvalNumber("var a = []; for (var i = 0; i < 1000; i++) a.push(i); a.length"),
+            1000);
+        EXPECT_LT(engine->MemoryInUse(), kCap / 2);
+    }
+}
+
+}  // namespace
+}  // namespace tarvo::platform
