@@ -52,6 +52,8 @@ class SampleService {
     // "127.0.0.1:<port>": the service host to hand to the job.
     [[nodiscard]] std::string Host() const { return server_.HostPort(); }
     [[nodiscard]] std::uint16_t Port() const { return server_.Port(); }
+    // "https://127.0.0.1:<port>".
+    [[nodiscard]] std::string Origin() const { return server_.Origin(); }
     // "https://127.0.0.1:<port>/s/<code>/".
     [[nodiscard]] std::string ShareLink(std::string_view code) const;
     // The first and second download address of the usual answer, as the job reads them.
