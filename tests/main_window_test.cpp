@@ -486,6 +486,7 @@ TEST_F(MainWindowTest, AFullRunAgainstTheSampleServiceFillsTheBoxesAndEndsOnEnd)
     EXPECT_EQ(Box(*window, "编辑框_DownUrl2")->text(),
               QString::fromStdString(service.DownloadUrl(2)));
     EXPECT_EQ(service.Requests().size(), 3u);
+    EXPECT_EQ(Box(*window, "编辑框_DownUrl1")->cursorPosition(), 0);
 
     Click(*window, "图形按钮_CopyUrl1");
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QString::fromStdString(service.DownloadUrl(1)));
