@@ -270,6 +270,8 @@ void MainWindow::SetResultText(ResultBox box, const Text& text) {
             break;
     }
     target->setText(ToQString(text));
+    // A long address shows from its beginning, as a freshly filled box does on the desktop.
+    target->setCursorPosition(0);
 }
 
 int MainWindow::RunningJobs() {

@@ -13,7 +13,7 @@ namespace tarvo {
 enum class Page { Home = 0, Load = 1, End = 2 };
 
 class JobOutput {
-public:
+  public:
     virtual ~JobOutput() = default;
 
     virtual void SetUser(const Text& user) = 0;

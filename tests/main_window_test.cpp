@@ -27,6 +27,9 @@
 #include "app/main_window.h"
 #include "app/qt_text.h"
 #include "app/shell.h"
+#include "job/share_link_job.h"
+#include "tests/support/sample_service.h"
+#include "text/conversion.h"
 
 // Lets failures show Qt's strings as text.
 void PrintTo(const QString& string, std::ostream* out) {
@@ -460,6 +463,33 @@ TEST_F(MainWindowTest, GoShowsLoadAtOnceAndAJobRunEndsOnEndWithTheBoxesFilled) {
     EXPECT_EQ(Box(*window, "编辑框_DownUrl2")->text(), "url2");
     EXPECT_EQ(Box(*window, "编辑框_Title")->text(), "title");
     EXPECT_TRUE(Find<QWidget>(*window, "图形按钮_Rest")->isVisible());
+}
+
+TEST_F(MainWindowTest, AFullRunAgainstTheSampleServiceFillsTheBoxesAndEndsOnEnd) {
+    test::SampleService service;
+    const Text host = service.Host();
+    auto window =
+        Open([host](Text link, JobOutput& output) { ShareLinkJob(link, output, {.host = host}); });
+    Box(*window, "编辑框_分享链接")
+        ->setText(QString::fromStdString(service.ShareLink(test::codes::kSample)));
+    Click(*window, "图形按钮_Go");
+    EXPECT_EQ(PageName(*window), "Load");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->CurrentPage() == Page::End; }, 10000));
+    // Code page 936 holds no emoji: the boxes show "?" in their place.
+    auto shown = [](std::string_view utf8) {
+        return QString::fromStdString(GbkToUtf8(Utf8ToGbk(utf8)));
+    };
+    EXPECT_EQ(Box(*window, "编辑框_User")->text(), shown(test::sample::kUser));
+    EXPECT_EQ(Box(*window, "编辑框_Title")->text(), shown(test::sample::kTitle));
+    EXPECT_EQ(Box(*window, "编辑框_DownUrl1")->text(),
+              QString::fromStdString(service.DownloadUrl(1)));
+    EXPECT_EQ(Box(*window, "编辑框_DownUrl2")->text(),
+              QString::fromStdString(service.DownloadUrl(2)));
+    EXPECT_EQ(service.Requests().size(), 3u);
+    EXPECT_EQ(Box(*window, "编辑框_DownUrl1")->cursorPosition(), 0);
+
+    Click(*window, "图形按钮_CopyUrl1");
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QString::fromStdString(service.DownloadUrl(1)));
 }
 
 TEST_F(MainWindowTest, ResultTextsArriveAsCodePage936) {
