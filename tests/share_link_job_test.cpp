@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/internet.h"
+#include "tests/support/hostile_service.h"
 #include "tests/support/sample_service.h"
 #include "text/conversion.h"
 
@@ -165,6 +167,61 @@ TEST(ShareLinkJob, WithoutNetworkEveryBoxIsEmptiedAndThePageIsEnd) {
     EXPECT_EQ(output.calls,
               (std::vector<std::string>{"user=", "url1=", "url2=", "title=", "page=2"}));
     EXPECT_LT(took, std::chrono::seconds(5));
+}
+
+// Whatever the service's web host does, the job ends on End within its bound and leaves
+// the boxes as the answers allow. The stall time-outs of the detail requests are the
+// platform's own, shortened here to 2 s; the share link answers at once.
+TEST(ShareLinkJob, HostileServiceEndsOnEndWithinItsBound) {
+    using test::Hostility;
+    platform::SetInternetTimeoutsForThisThread({.connect = std::chrono::milliseconds(2000),
+                                                .stall = std::chrono::milliseconds(2000),
+                                                .total = std::chrono::milliseconds(20000)});
+    const std::vector<std::string> nothing = {"user=", "url1=", "url2=", "title=", "page=2"};
+    const std::vector<std::string> whole = {"user=user", "url1=https://v/1", "url2=https://v/2",
+                                            "title=t", "page=2"};
+    struct Case {
+        const char* name;
+        Hostility hostility;
+        std::vector<std::string> calls;
+        std::chrono::seconds bound;
+    };
+    const std::vector<Case> cases = {
+        {"never answers", Hostility::kNeverAnswers, nothing, std::chrono::seconds(8)},
+        {"a byte at a time", Hostility::kByteAtATime, whole, std::chrono::seconds(5)},
+        {"reset half-way", Hostility::kResetHalfWay, nothing, std::chrono::seconds(3)},
+        {"redirect loop", Hostility::kRedirectLoop, nothing, std::chrono::seconds(3)},
+        {"redirect to a dead port", Hostility::kRedirectToDeadPort, nothing,
+         std::chrono::seconds(3)},
+        {"header block over 5000 bytes", Hostility::kHugeHeader, whole, std::chrono::seconds(3)},
+        {"body of 300 MB", Hostility::kHugeBody, nothing, std::chrono::seconds(20)},
+        {"script string", Hostility::kScriptString, nothing, std::chrono::seconds(8)},
+        {"endless allocation", Hostility::kEndlessAllocation, nothing, std::chrono::seconds(8)},
+        {"zero byte early", Hostility::kZeroByteEarly, nothing, std::chrono::seconds(3)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const test::HostileService service(c.hostility);
+        RecordingOutput output;
+        const auto started = std::chrono::steady_clock::now();
+        ShareLinkJob(service.ShareLink(), output, {.host = service.Host()});
+        EXPECT_LT(std::chrono::steady_clock::now() - started, c.bound);
+        EXPECT_EQ(output.calls, c.calls);
+    }
+    {
+        SCOPED_TRACE("invalid UTF-8 and code page 936 edge bytes");
+        const test::HostileService service(Hostility::kBadBytes);
+        RecordingOutput output;
+        ShareLinkJob(service.ShareLink(), output, {.host = service.Host()});
+        ASSERT_EQ(output.calls.size(), 5u);
+        EXPECT_EQ(output.calls.back(), "page=2");
+        for (size_t i = 0; i < 4; ++i) {
+            EXPECT_EQ(output.calls[i].substr(output.calls[i].find('=') + 1).find_first_not_of('?'),
+                      std::string::npos)
+                << output.calls[i];
+        }
+    }
+    platform::SetInternetTimeoutsForThisThread({});
 }
 
 }  // namespace
