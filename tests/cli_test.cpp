@@ -1,17 +1,24 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/download.h"
 #include "cli/json_line.h"
 #include "cli/link.h"
+#include "tests/support/flood_server.h"
+#include "tests/support/hostile_service.h"
 #include "tests/support/sample_service.h"
 #include "text/conversion.h"
 
@@ -146,6 +153,40 @@ class CommandLine : public ::testing::Test {
         return run;
     }
 
+    // Starts tarvo-cli in `dir` with its output in files there; returns its process id.
+    pid_t Start(const std::vector<std::string>& args) const {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            std::filesystem::current_path(dir);
+            const int out = ::open("out", O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            const int err = ::open("err", O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            const int in = ::open("/dev/null", O_RDONLY);
+            ::dup2(in, 0);
+            ::dup2(out, 1);
+            ::dup2(err, 2);
+            std::vector<char*> argv{const_cast<char*>(TARVO_CLI)};
+            for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            ::execv(TARVO_CLI, argv.data());
+            ::_exit(127);
+        }
+        return pid;
+    }
+
+    // Waits up to `bound` for `pid`; its wait status, or -1 when it is still running (it is
+    // then killed).
+    static int WaitFor(pid_t pid, std::chrono::milliseconds bound) {
+        const auto until = std::chrono::steady_clock::now() + bound;
+        int status = 0;
+        while (std::chrono::steady_clock::now() < until) {
+            if (::waitpid(pid, &status, WNOHANG) == pid) return status;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        return -1;
+    }
+
     std::vector<std::string> FilesInDir() const {
         std::vector<std::string> names;
         for (const auto& entry : std::filesystem::directory_iterator(dir)) {
@@ -237,6 +278,86 @@ TEST_F(CommandLine, DownloadCutOffLeavesNoFileAndKeepsAnEarlierOne) {
     EXPECT_NE(run.err.find("cut off"), std::string::npos) << run.err;
     EXPECT_EQ(FilesInDir(), std::vector<std::string>{"clip.mp4"});
     EXPECT_EQ(Read(dir / "clip.mp4"), "earlier");
+}
+
+// A hostile service host makes every input fail with one clear line and exit status 1,
+// never a crash; answers that are whole in the end still count. The command line runs with
+// the platform's own time-outs, so the scenarios here are those that end by themselves.
+TEST_F(CommandLine, HostileServiceGivesExitOneAndAClearMessage) {
+    using test::Hostility;
+    struct Case {
+        const char* name;
+        Hostility hostility;
+        int status;
+    };
+    const std::vector<Case> cases = {
+        {"a byte at a time", Hostility::kByteAtATime, 0},
+        {"reset half-way", Hostility::kResetHalfWay, 1},
+        {"redirect loop", Hostility::kRedirectLoop, 1},
+        {"redirect to a dead port", Hostility::kRedirectToDeadPort, 1},
+        {"header block over 5000 bytes", Hostility::kHugeHeader, 0},
+        {"body of 300 MB", Hostility::kHugeBody, 1},
+        {"script string", Hostility::kScriptString, 1},
+        {"endless allocation", Hostility::kEndlessAllocation, 1},
+        {"zero byte early", Hostility::kZeroByteEarly, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const test::HostileService service(c.hostility);
+        const auto started = std::chrono::steady_clock::now();
+        const Run run = Cli({"resolve", "--host", service.Host(), service.ShareLink()});
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+        EXPECT_EQ(run.status, c.status) << run.err;
+        EXPECT_EQ(run.err, c.status == 0 ? ""
+                                         : "tarvo-cli: " + service.ShareLink() +
+                                               ": the service gave no video for this link\n");
+    }
+    {
+        SCOPED_TRACE("invalid UTF-8 and code page 936 edge bytes");
+        const test::HostileService service(Hostility::kBadBytes);
+        const Run run = Cli({"resolve", "--json", "--host", service.Host(), service.ShareLink()});
+        EXPECT_TRUE(run.status == 0 || run.status == 1) << run.status;
+        EXPECT_EQ(run.out.back(), '\n');
+    }
+    EXPECT_EQ(FilesInDir(), std::vector<std::string>{});
+    // The largest child so far: the 300 MB body was refused without being held.
+    rusage usage{};
+    ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &usage), 0);
+    if (test::kPeakResidentIsMeaningful) {
+        EXPECT_LT(usage.ru_maxrss, 400L * 1024);
+    }
+}
+
+// Ctrl-C while a request waits on a server that never answers ends the process at once;
+// during a stalled download it also removes the partial file and exits with 130.
+TEST_F(CommandLine, InterruptWhileAServerStallsEndsPromptlyAndLeavesNoFile) {
+    {
+        SCOPED_TRACE("resolve");
+        const test::HostileService service(test::Hostility::kNeverAnswers);
+        const pid_t pid = Start({"resolve", "--host", service.Host(), service.ShareLink()});
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        ::kill(pid, SIGINT);
+        const int status = WaitFor(pid, std::chrono::milliseconds(3000));
+        ASSERT_NE(status, -1) << "still running after Ctrl-C";
+        EXPECT_TRUE(WIFSIGNALED(status) ? WTERMSIG(status) == SIGINT : WEXITSTATUS(status) == 130);
+    }
+    {
+        SCOPED_TRACE("download");
+        const test::HostileService service(test::Hostility::kStallingVideo);
+        const pid_t pid =
+            Start({"download", "--host", service.Host(), "-o", "clip.mp4", service.ShareLink()});
+        // Resolving takes well under a second; then the transfer stalls after 600 bytes.
+        std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+        ::kill(pid, SIGINT);
+        const int status = WaitFor(pid, std::chrono::milliseconds(4000));
+        ASSERT_NE(status, -1) << "still running after Ctrl-C";
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 130);
+        EXPECT_NE(Read(dir / "err").find("cancelled"), std::string::npos) << Read(dir / "err");
+    }
+    std::filesystem::remove(dir / "out");
+    std::filesystem::remove(dir / "err");
+    EXPECT_EQ(FilesInDir(), std::vector<std::string>{});
 }
 
 }  // namespace
