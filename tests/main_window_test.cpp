@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QToolTip>
 #include <chrono>
+#include <filesystem>
 #include <future>
 #include <memory>
 #include <mutex>
@@ -28,6 +29,7 @@
 #include "app/qt_text.h"
 #include "app/shell.h"
 #include "job/share_link_job.h"
+#include "tests/support/hostile_service.h"
 #include "tests/support/sample_service.h"
 #include "text/conversion.h"
 
@@ -610,6 +612,70 @@ TEST_F(MainWindowTest, DestroyingTheWindowWhileAJobRunsIsSafe) {
               std::future_status::ready);
     // Whatever the job posted before the window went is dropped with it.
     QTest::qWait(50);
+    EXPECT_TRUE(QTest::qWaitFor([] { return MainWindow::RunningJobs() == 0; }, 5000));
+}
+
+// Whatever the link box holds goes through the real job to End, without a crash, a hang, a
+// message or a file. Every address that could be reached leads to a port where nothing
+// listens, so nothing leaves the machine.
+TEST_F(MainWindowTest, OddLinkTextsGoThroughTheJobToEnd) {
+    std::string deadHost;
+    {
+        const test::HostileService gone(test::Hostility::kNeverAnswers);
+        deadHost = gone.Host();
+    }
+    const std::vector<GoCase> cases = {
+        {"spaces", QStringLiteral("     "), true},
+        {"Chinese text", QStringLiteral("皮皮虾 快来看 分享给你"), true},
+        {"100 000 characters", QString(100000, QLatin1Char('a')), true},
+        {"CR and LF", QString::fromStdString("https://" + deadHost + "/s/a\r\nX-Injected: 1\r\n"),
+         true},
+        {"user and password", QString::fromStdString("https://user:pass@" + deadHost + "/s/a/"),
+         true},
+        {"file address", QStringLiteral("file:///etc/passwd"), true},
+        {"ftp address", QString::fromStdString("ftp://" + deadHost + "/s/a/"), true},
+    };
+    const std::filesystem::path before = std::filesystem::current_path();
+    char pattern[] = "/tmp/tarvo-window-test-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    std::filesystem::current_path(pattern);
+    for (const GoCase& row : cases) {
+        SCOPED_TRACE(row.name);
+        auto window = Open([deadHost](Text link, JobOutput& output) {
+            ShareLinkJob(link, output, {.host = deadHost});
+        });
+        Box(*window, "编辑框_分享链接")->setText(row.linkText);
+        Click(*window, "图形按钮_Go");
+        EXPECT_TRUE(QTest::qWaitFor([&] { return window->CurrentPage() == Page::End; }, 20000));
+        EXPECT_EQ(Box(*window, "编辑框_User")->text(), "");
+        EXPECT_EQ(Box(*window, "编辑框_DownUrl1")->text(), "");
+        window.reset();
+        EXPECT_TRUE(QTest::qWaitFor([] { return MainWindow::RunningJobs() == 0; }, 5000));
+    }
+    EXPECT_TRUE(shell.boxes.empty());
+    EXPECT_TRUE(shell.addresses.empty());
+    EXPECT_TRUE(std::filesystem::is_empty(std::filesystem::current_path()));
+    std::filesystem::current_path(before);
+    std::filesystem::remove_all(pattern);
+}
+
+// Closing the window while the job waits on a server that never answers returns at once;
+// the job ends as soon as its requests do.
+TEST_F(MainWindowTest, ClosingWhileTheJobWaitsOnAStalledServerIsPrompt) {
+    auto service = std::make_unique<test::HostileService>(test::Hostility::kNeverAnswers);
+    const Text host = service->Host();
+    auto window =
+        Open([host](Text link, JobOutput& output) { ShareLinkJob(link, output, {.host = host}); });
+    Box(*window, "编辑框_分享链接")->setText(QString::fromStdString(service->ShareLink()));
+    Click(*window, "图形按钮_Go");
+    // The share link is answered; the job then waits on the first detail request.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return service->RequestCount() >= 2; }, 5000));
+    const auto closing = std::chrono::steady_clock::now();
+    window->close();
+    window.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - closing, std::chrono::milliseconds(500));
+    EXPECT_EQ(MainWindow::RunningJobs(), 1);
+    service.reset();
     EXPECT_TRUE(QTest::qWaitFor([] { return MainWindow::RunningJobs() == 0; }, 5000));
 }
 
