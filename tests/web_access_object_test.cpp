@@ -455,7 +455,7 @@ TEST(WebAccessObjectLimits, ResponseBeyondTheLimitIsAFailedRequest) {
         EXPECT_LT(server.BytesSent(), 2 * kLimit);
     }
     if (test::kPeakResidentIsMeaningful) {
-        EXPECT_LT(test::PeakResidentBytes(), std::uint64_t{400} << 20);
+        EXPECT_LT(test::PeakResidentBytes(), test::kPeakResidentLimit);
     }
 }
 

@@ -5,7 +5,8 @@
 // returns; no state of its own survives a call. When `cookies` is left out, the platform's
 // process-wide cookie store sends and keeps cookies; giving `cookies`, even empty, switches
 // that store off for the call. Texts are code page 936 and go to the platform as the bytes
-// they are. Failures are not reported: a request that fails gives an empty body. Blocks
+// they are. Failures are not reported: a request that fails gives an empty body, and so
+// does a response beyond the limits of platform/response_limits.h (64 MiB of body). Blocks
 // until the body has been read or the platform's time-outs end the request. Any thread
 // may call it; the out-variables belong to the caller and must not be shared during a call.
 #pragma once

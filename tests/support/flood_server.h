@@ -58,6 +58,15 @@ inline constexpr bool kPeakResidentIsMeaningful = false;
 inline constexpr bool kPeakResidentIsMeaningful = true;
 #endif
 
+// The peak memory a process may reach while it refuses an oversized response: 400 MB, and
+// half as much again under AddressSanitizer, whose shadow memory and red zones add to
+// every allocation.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr std::uint64_t kPeakResidentLimit = std::uint64_t{600} << 20;
+#else
+inline constexpr std::uint64_t kPeakResidentLimit = std::uint64_t{400} << 20;
+#endif
+
 // The largest amount of memory this process has held so far (VmHWM), in bytes; 0 when
 // it cannot be read.
 [[nodiscard]] std::uint64_t PeakResidentBytes();
