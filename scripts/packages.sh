@@ -7,6 +7,7 @@ TARVO_PACKAGES=(
     duktape-dev libjs-json
     qt6-base-dev libgl-dev fonts-wqy-microhei python3-pil
     libgtest-dev libgmock-dev libbenchmark-dev
+    clang libclang-rt-14-dev
 )
 
 tarvo_install_packages() {
