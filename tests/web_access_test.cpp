@@ -505,6 +505,7 @@ TEST_F(WebAccessTest, HostileAnswersEndInBoundedTime) {
             return Response{
                 .body = slowBody, .pieceSize = 1, .pieceDelay = std::chrono::milliseconds(5)};
         }
+        if (r.target == "/silent") return Response{.stallAfter = 0};
         if (r.target == "/stall") return Response{.body = tenBytes, .stallAfter = headAndFive};
         if (r.target == "/reset") return Response{.body = tenBytes, .resetAfter = headAndFive};
         if (r.target == "/loop") {
@@ -522,6 +523,7 @@ TEST_F(WebAccessTest, HostileAnswersEndInBoundedTime) {
     };
     const std::vector<Case> cases = {
         {"body a byte at a time", server_.Url("/slow"), slowBody},
+        {"accepts and never answers", server_.Url("/silent"), ""},
         {"stall half-way: the bytes that came", server_.Url("/stall"), "01234"},
         {"reset half-way: the bytes that came", server_.Url("/reset"), "01234"},
         {"redirect loop: the last redirect's own body", server_.Url("/loop"), "again"},

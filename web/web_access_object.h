@@ -5,8 +5,9 @@
 //
 // Texts are code page 936. Failures are not reported: an empty body, and status 0 where it
 // is asked for, is how a failed request shows; a response beyond the limits of
-// platform/response_limits.h (64 MiB of body) is such a failed request. Blocks the calling thread for the whole
-// exchange; initialises COM on it at entry and uninitialises it before returning.
+// platform/response_limits.h (64 MiB of body) is such a failed request. Blocks the calling
+// thread for the whole exchange; initialises COM on it at entry and uninitialises it before
+// returning.
 #pragma once
 
 #include <optional>
