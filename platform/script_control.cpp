@@ -101,11 +101,12 @@ bool Guarded(HeapState& state, void (*step)(duk_context*, void*), duk_context* c
 // one- to three-byte sequence.
 std::string ToEngine(const Text& text) {
     std::string out;
-    const int n = MultiByteToWideChar(kCodePageAnsi, 0, text.c_str(), -1, nullptr, 0);
+    // No byte gives more than one unit, so one call into a buffer of that size does.
+    std::u16string wide(text.size() + 1, u'\0');
+    const int n = MultiByteToWideChar(kCodePageAnsi, 0, text.c_str(), -1, wide.data(),
+                                      static_cast<int>(wide.size()));
     if (n <= 1) return out;
-    std::u16string wide(static_cast<std::size_t>(n), u'\0');
-    MultiByteToWideChar(kCodePageAnsi, 0, text.c_str(), -1, wide.data(), n);
-    wide.pop_back();
+    wide.resize(static_cast<std::size_t>(n) - 1);
     out.reserve(wide.size());
     for (const char16_t u : wide) {
         if (u < 0x80) {
@@ -178,10 +179,12 @@ Text FromEngineText(std::string_view bytes) {
     wide.resize(std::min(wide.size(), wide.find(u'\0')));
     if (wide.empty() || wide.size() > static_cast<std::size_t>(INT_MAX)) return {};
     const int length = static_cast<int>(wide.size());
-    const int m = WideCharToMultiByte(kCodePageAnsi, 0, wide.data(), length, nullptr, 0);
+    // Code page 936 writes at most two bytes per unit.
+    Text out(wide.size() * 2, '\0');
+    const int m = WideCharToMultiByte(kCodePageAnsi, 0, wide.data(), length, out.data(),
+                                      static_cast<int>(out.size()));
     if (m <= 0) return {};
-    Text out(static_cast<std::size_t>(m), '\0');
-    WideCharToMultiByte(kCodePageAnsi, 0, wide.data(), length, out.data(), m);
+    out.resize(static_cast<std::size_t>(m));
     return out;
 }
 
