@@ -3,12 +3,14 @@
 #include <iconv.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tarvo::platform {
 namespace {
@@ -158,19 +160,25 @@ bool RunIconv(iconv_t cd, const char* in, size_t inLeft, Out& out, OnError onErr
     return true;
 }
 
-void Decode936(std::string_view in, std::u16string& out) {
+// What the converters do with bytes that start no character of code page 936: one "?",
+// and a lead byte takes a following byte of the trail range with it.
+size_t SkipUnconvertible(const char* at, size_t left) {
+    const auto lead = static_cast<unsigned char>(at[0]);
+    if (lead >= 0x81 && lead <= 0xFE && left >= 2) {
+        const auto trail = static_cast<unsigned char>(at[1]);
+        if (trail >= 0x40 && trail <= 0xFE && trail != 0x7F) return 2;
+    }
+    return 1;
+}
+
+void Decode936ByIconv(std::string_view in, std::u16string& out) {
     RunIconv(Converter(true), in.data(), in.size(), out, [&out](const char* at, size_t left) {
         out.push_back(kQuestionMark);
-        const auto lead = static_cast<unsigned char>(at[0]);
-        if (lead >= 0x81 && lead <= 0xFE && left >= 2) {
-            const auto trail = static_cast<unsigned char>(at[1]);
-            if (trail >= 0x40 && trail <= 0xFE && trail != 0x7F) return size_t{2};
-        }
-        return size_t{1};
+        return SkipUnconvertible(at, left);
     });
 }
 
-void Encode936(std::u16string_view in, std::string& out) {
+void Encode936ByIconv(std::u16string_view in, std::string& out) {
     RunIconv(Converter(false), reinterpret_cast<const char*>(in.data()), in.size() * 2, out,
              [&out](const char* at, size_t left) {
                  out.push_back('?');
@@ -179,6 +187,157 @@ void Encode936(std::u16string_view in, std::string& out) {
                  if (left >= 4) std::memcpy(&second, at + 2, 2);
                  return IsHighSurrogate(first) && IsLowSurrogate(second) ? size_t{4} : size_t{2};
              });
+}
+
+// Code page 936 through tables that iconv fills once per process: iconv itself costs about
+// ten times what the lookups do, and every answer of the service and every script text
+// crosses this code page. The tables hold exactly what iconv gives; where they cannot tell
+// (a character that two byte pairs stand for, or one that only iconv knows), iconv is asked.
+class Tables936 {
+  public:
+    static const Tables936& Get() {
+        static const Tables936 tables;
+        return tables;
+    }
+
+    [[nodiscard]] bool Ready() const { return ready_; }
+
+    void Decode(std::string_view in, std::u16string& out) const {
+        const auto* p = reinterpret_cast<const unsigned char*>(in.data());
+        const size_t n = in.size();
+        for (size_t i = 0; i < n;) {
+            const unsigned char b = p[i];
+            if (single_[b] != kNone) {
+                out.push_back(single_[b]);
+                ++i;
+                continue;
+            }
+            if (lead_[b] && i + 1 < n) {
+                const char16_t u = pairs_[(b - kFirstLead) * 256 + p[i + 1]];
+                if (u != kNone) {
+                    out.push_back(u);
+                    i += 2;
+                    continue;
+                }
+            }
+            out.push_back(kQuestionMark);
+            i += SkipUnconvertible(in.data() + i, n - i);
+        }
+    }
+
+    void Encode(std::u16string_view in, std::string& out) const {
+        for (size_t i = 0; i < in.size();) {
+            const std::uint16_t bytes = encode_[in[i]];
+            if (bytes == kAsk) {
+                const bool pair =
+                    IsHighSurrogate(in[i]) && i + 1 < in.size() && IsLowSurrogate(in[i + 1]);
+                const size_t count = pair ? 2 : 1;
+                Encode936ByIconv(in.substr(i, count), out);
+                i += count;
+                continue;
+            }
+            if (bytes > 0xFF) out.push_back(static_cast<char>(bytes >> 8));
+            out.push_back(static_cast<char>(bytes & 0xFF));
+            ++i;
+        }
+    }
+
+  private:
+    static constexpr char16_t kNone = 0xFFFF;
+    static constexpr std::uint16_t kAsk = 0xFFFF;
+    static constexpr unsigned kFirstLead = 0x81;
+
+    Tables936() : pairs_(size_t{126} * 256, kNone), encode_(size_t{65536}, kAsk) {
+        single_.fill(kNone);
+        lead_.fill(false);
+        ready_ = FillDecoder() && FillEncoder();
+    }
+
+    // One byte, or one pair, through iconv: the unit it gives, or kNone; `incomplete` tells
+    // a lead byte.
+    static char16_t Ask(const unsigned char* bytes, size_t count, bool* incomplete) {
+        iconv_t cd = Converter(true);
+        if (cd == reinterpret_cast<iconv_t>(-1)) return kNone;
+        auto* src = reinterpret_cast<char*>(const_cast<unsigned char*>(bytes));
+        size_t left = count;
+        char16_t units[2];
+        auto* dst = reinterpret_cast<char*>(units);
+        size_t room = sizeof units;
+        const size_t rc = iconv(cd, &src, &left, &dst, &room);
+        if (incomplete != nullptr) *incomplete = rc == static_cast<size_t>(-1) && errno == EINVAL;
+        if (rc == static_cast<size_t>(-1) || left != 0 || room != sizeof units - 2) return kNone;
+        return units[0];
+    }
+
+    bool FillDecoder() {
+        for (unsigned b = 0; b < 256; ++b) {
+            const auto byte = static_cast<unsigned char>(b);
+            bool incomplete = false;
+            single_[b] = Ask(&byte, 1, &incomplete);
+            if (!incomplete) continue;
+            if (b < kFirstLead || b > 0xFE) return false;
+            lead_[b] = true;
+            for (unsigned t = 0; t < 256; ++t) {
+                const unsigned char pair[2] = {byte, static_cast<unsigned char>(t)};
+                pairs_[(b - kFirstLead) * 256 + t] = Ask(pair, 2, nullptr);
+            }
+        }
+        return true;
+    }
+
+    // The inverse of the decoder, checked against iconv's own encoder in one call.
+    bool FillEncoder() {
+        std::vector<int> sources(65536, 0);
+        const auto note = [&](char16_t u, std::uint16_t bytes) {
+            if (u == kNone || IsHighSurrogate(u) || IsLowSurrogate(u)) return;
+            if (++sources[u] == 1) encode_[u] = bytes;
+        };
+        for (unsigned b = 0; b < 256; ++b) note(single_[b], static_cast<std::uint16_t>(b));
+        for (unsigned b = kFirstLead; b <= 0xFE; ++b) {
+            if (!lead_[b]) continue;
+            for (unsigned t = 0; t < 256; ++t) {
+                note(pairs_[(b - kFirstLead) * 256 + t], static_cast<std::uint16_t>(b << 8 | t));
+            }
+        }
+        std::u16string units;
+        for (unsigned u = 0; u < 65536; ++u) {
+            if (sources[u] > 1) encode_[u] = kAsk;
+            if (encode_[u] != kAsk) units.push_back(static_cast<char16_t>(u));
+        }
+        std::string expected;
+        for (const char16_t u : units) {
+            if (encode_[u] > 0xFF) expected.push_back(static_cast<char>(encode_[u] >> 8));
+            expected.push_back(static_cast<char>(encode_[u] & 0xFF));
+        }
+        std::string actual;
+        actual.reserve(expected.size());
+        Encode936ByIconv(units, actual);
+        return actual == expected;
+    }
+
+    std::array<char16_t, 256> single_{};
+    std::array<bool, 256> lead_{};
+    std::vector<char16_t> pairs_;
+    std::vector<std::uint16_t> encode_;
+    bool ready_ = false;
+};
+
+void Decode936(std::string_view in, std::u16string& out) {
+    const Tables936& tables = Tables936::Get();
+    if (tables.Ready()) {
+        tables.Decode(in, out);
+    } else {
+        Decode936ByIconv(in, out);
+    }
+}
+
+void Encode936(std::u16string_view in, std::string& out) {
+    const Tables936& tables = Tables936::Get();
+    if (tables.Ready()) {
+        tables.Encode(in, out);
+    } else {
+        Encode936ByIconv(in, out);
+    }
 }
 
 unsigned Resolve(unsigned codePage) {

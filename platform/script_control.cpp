@@ -8,7 +8,10 @@
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "platform/code_page.h"
 
@@ -98,11 +101,12 @@ bool Guarded(HeapState& state, void (*step)(duk_context*, void*), duk_context* c
 // one- to three-byte sequence.
 std::string ToEngine(const Text& text) {
     std::string out;
-    const int n = MultiByteToWideChar(kCodePageAnsi, 0, text.c_str(), -1, nullptr, 0);
+    // No byte gives more than one unit, so one call into a buffer of that size does.
+    std::u16string wide(text.size() + 1, u'\0');
+    const int n = MultiByteToWideChar(kCodePageAnsi, 0, text.c_str(), -1, wide.data(),
+                                      static_cast<int>(wide.size()));
     if (n <= 1) return out;
-    std::u16string wide(static_cast<std::size_t>(n), u'\0');
-    MultiByteToWideChar(kCodePageAnsi, 0, text.c_str(), -1, wide.data(), n);
-    wide.pop_back();
+    wide.resize(static_cast<std::size_t>(n) - 1);
     out.reserve(wide.size());
     for (const char16_t u : wide) {
         if (u < 0x80) {
@@ -175,10 +179,12 @@ Text FromEngineText(std::string_view bytes) {
     wide.resize(std::min(wide.size(), wide.find(u'\0')));
     if (wide.empty() || wide.size() > static_cast<std::size_t>(INT_MAX)) return {};
     const int length = static_cast<int>(wide.size());
-    const int m = WideCharToMultiByte(kCodePageAnsi, 0, wide.data(), length, nullptr, 0);
+    // Code page 936 writes at most two bytes per unit.
+    Text out(wide.size() * 2, '\0');
+    const int m = WideCharToMultiByte(kCodePageAnsi, 0, wide.data(), length, out.data(),
+                                      static_cast<int>(out.size()));
     if (m <= 0) return {};
-    Text out(static_cast<std::size_t>(m), '\0');
-    WideCharToMultiByte(kCodePageAnsi, 0, wide.data(), length, out.data(), m);
+    out.resize(static_cast<std::size_t>(m));
     return out;
 }
 
@@ -252,6 +258,232 @@ void RunStep(duk_context* ctx, void* arg) {
                 break;
         }
     }
+    duk_pop(ctx);
+}
+
+// The compiled forms of the texts given to AddSharedCode, keyed by the text, for every
+// engine of the process. An entry is made once and never changes.
+struct SharedCode {
+    std::mutex lock;
+    std::unordered_map<Text, std::shared_ptr<const std::string>> compiled;
+};
+
+SharedCode& TheSharedCode() {
+    static SharedCode shared;
+    return shared;
+}
+
+struct SharedCall {
+    const std::string* source;    // the text in the engine's form, when compiling
+    const std::string* compiled;  // the compiled form, when loading
+    std::string* dumped;          // receives the compiled form of `source`
+};
+
+duk_ret_t RunShared(duk_context* ctx, void* udata) {
+    const auto& call = *static_cast<const SharedCall*>(udata);
+    if (call.compiled != nullptr) {
+        void* bytes = duk_push_fixed_buffer(ctx, call.compiled->size());
+        std::memcpy(bytes, call.compiled->data(), call.compiled->size());
+        duk_load_function(ctx);
+    } else {
+        duk_compile_lstring(ctx, 0, call.source->data(), call.source->size());
+        duk_dup(ctx, -1);
+        duk_dump_function(ctx);
+        duk_size_t size = 0;
+        const void* bytes = duk_get_buffer(ctx, -1, &size);
+        call.dumped->assign(static_cast<const char*>(bytes), size);
+        duk_pop(ctx);
+    }
+    duk_call(ctx, 0);
+    return 1;
+}
+
+void RunSharedStep(duk_context* ctx, void* arg) {
+    auto& [call, ok] = *static_cast<std::pair<SharedCall*, bool>*>(arg);
+    ok = duk_safe_call(ctx, RunShared, call, 0, 1) == DUK_EXEC_SUCCESS;
+    duk_pop(ctx);
+}
+
+bool IsJsonSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool IsHexDigit(char c) {
+    return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// One pass over the engine's form of a text (CESU-8), building nothing: true when it is a
+// strict JSON object or array that the JSON decoder and the script compiler read to the
+// same value. Member names with escapes are refused rather than decoded, so that no
+// spelling of "__proto__" slips through; U+2028 and U+2029 are refused because string
+// literals of the script and JSON strings do not treat them alike.
+class PlainJsonCheck {
+  public:
+    explicit PlainJsonCheck(std::string_view text) : s_(text) {}
+
+    bool Run() {
+        SkipSpace();
+        if (i_ >= s_.size() || (s_[i_] != '{' && s_[i_] != '[')) return false;
+        if (!Value()) return false;
+        SkipSpace();
+        return i_ == s_.size();
+    }
+
+  private:
+    // Containers are walked with an explicit stack of their kinds, so that a deep text
+    // costs no native stack.
+    bool Value() {
+        std::vector<char> open;
+        while (true) {
+            SkipSpace();
+            if (i_ >= s_.size()) return false;
+            const char c = s_[i_];
+            if (c == '{' || c == '[') {
+                if (open.size() >= static_cast<std::size_t>(kJsonDecodeDepth)) return false;
+                open.push_back(c);
+                ++i_;
+                SkipSpace();
+                if (i_ < s_.size() && s_[i_] == (c == '{' ? '}' : ']')) {
+                    ++i_;
+                    open.pop_back();
+                } else {
+                    if (c == '{' && !Member()) return false;
+                    continue;
+                }
+            } else if (!Scalar()) {
+                return false;
+            }
+            // After a value: close what ends here, then a comma leads to the next value.
+            while (true) {
+                if (open.empty()) return true;
+                SkipSpace();
+                if (i_ >= s_.size()) return false;
+                const char next = s_[i_++];
+                if (next == ',') {
+                    if (open.back() == '{' && !Member()) return false;
+                    break;
+                }
+                if (next != (open.back() == '{' ? '}' : ']')) return false;
+                open.pop_back();
+            }
+        }
+    }
+
+    // A member name and its colon.
+    bool Member() {
+        SkipSpace();
+        if (i_ >= s_.size() || s_[i_] != '"') return false;
+        const std::size_t start = i_ + 1;
+        if (!String(true)) return false;
+        if (s_.substr(start, i_ - 1 - start) == "__proto__") return false;
+        SkipSpace();
+        if (i_ >= s_.size() || s_[i_] != ':') return false;
+        ++i_;
+        return true;
+    }
+
+    bool Scalar() {
+        const char c = s_[i_];
+        if (c == '"') return String(false);
+        if (c == '-' || IsDigit(c)) return Number();
+        for (const std::string_view word : {"true", "false", "null"}) {
+            if (s_.substr(i_, word.size()) == word) {
+                i_ += word.size();
+                return true;
+            }
+        }
+        return false;
+    }
+
+    bool String(bool name) {
+        ++i_;
+        while (i_ < s_.size()) {
+            const auto c = static_cast<unsigned char>(s_[i_]);
+            if (c == '"') {
+                ++i_;
+                return true;
+            }
+            if (c < 0x20) return false;
+            if (c == 0xE2 && s_.substr(i_, 2) == "\xE2\x80" && i_ + 2 < s_.size() &&
+                (s_[i_ + 2] == '\xA8' || s_[i_ + 2] == '\xA9')) {
+                return false;
+            }
+            if (c == '\\') {
+                if (name || i_ + 1 >= s_.size()) return false;
+                const char e = s_[i_ + 1];
+                if (e == 'u') {
+                    if (i_ + 6 > s_.size()) return false;
+                    for (std::size_t k = i_ + 2; k < i_ + 6; ++k) {
+                        if (!IsHexDigit(s_[k])) return false;
+                    }
+                    i_ += 6;
+                    continue;
+                }
+                if (std::string_view("\"\\/bfnrt").find(e) == std::string_view::npos) {
+                    return false;
+                }
+                i_ += 2;
+                continue;
+            }
+            ++i_;
+        }
+        return false;
+    }
+
+    bool Number() {
+        if (s_[i_] == '-') ++i_;
+        if (i_ >= s_.size() || !IsDigit(s_[i_])) return false;
+        if (s_[i_] == '0') {
+            ++i_;
+        } else {
+            while (i_ < s_.size() && IsDigit(s_[i_])) ++i_;
+        }
+        if (i_ < s_.size() && s_[i_] == '.') {
+            ++i_;
+            if (!Digits()) return false;
+        }
+        if (i_ < s_.size() && (s_[i_] == 'e' || s_[i_] == 'E')) {
+            ++i_;
+            if (i_ < s_.size() && (s_[i_] == '+' || s_[i_] == '-')) ++i_;
+            if (!Digits()) return false;
+        }
+        return true;
+    }
+
+    bool Digits() {
+        const std::size_t start = i_;
+        while (i_ < s_.size() && IsDigit(s_[i_])) ++i_;
+        return i_ > start;
+    }
+
+    void SkipSpace() {
+        while (i_ < s_.size() && IsJsonSpace(s_[i_])) ++i_;
+    }
+
+    std::string_view s_;
+    std::size_t i_ = 0;
+};
+
+struct JsonAssignment {
+    const std::string* name;
+    const std::string* json;
+};
+
+duk_ret_t DecodeJson(duk_context* ctx, void* udata) {
+    const auto& assignment = *static_cast<const JsonAssignment*>(udata);
+    duk_push_lstring(ctx, assignment.json->data(), assignment.json->size());
+    duk_json_decode(ctx, -1);
+    duk_put_global_lstring(ctx, assignment.name->data(), assignment.name->size());
+    return 0;
+}
+
+void DecodeJsonStep(duk_context* ctx, void* arg) {
+    auto& [assignment, ok] = *static_cast<std::pair<JsonAssignment*, bool>*>(arg);
+    ok = duk_safe_call(ctx, DecodeJson, assignment, 0, 1) == DUK_EXEC_SUCCESS;
     duk_pop(ctx);
 }
 
@@ -395,14 +627,22 @@ struct ScriptControl::Heap {
         if (ctx != nullptr) Guarded(state, DestroyStep, ctx, nullptr);
     }
 
+    [[nodiscard]] bool Ready() const { return ctx != nullptr && !language.empty(); }
+
+    // Runs one step within the call's time budget; false when the engine met a fatal error.
+    bool Enter(void (*step)(duk_context*, void*), void* arg) {
+        state.deadline = Clock::now() + state.budget;
+        const bool entered = Guarded(state, step, ctx, arg);
+        state.deadline = Clock::time_point::max();
+        return entered;
+    }
+
     Value Run(const Text& code, bool program, Coerce coerce) {
         Value value;
-        if (ctx == nullptr || language.empty()) return value;
+        if (!Ready()) return value;
         const std::string source = ToEngine(code);
         Call call{.source = &source, .program = program, .coerce = coerce, .value = &value};
-        state.deadline = Clock::now() + state.budget;
-        if (!Guarded(state, RunStep, ctx, &call)) value.type = Value::Type::kFailed;
-        state.deadline = Clock::time_point::max();
+        if (!Enter(RunStep, &call)) value.type = Value::Type::kFailed;
         return value;
     }
 };
@@ -442,6 +682,40 @@ Text ScriptControl::Language() const {
 
 bool ScriptControl::AddCode(const Text& code) {
     return heap_->Run(code, true, Coerce::kNone).type != Value::Type::kFailed;
+}
+
+bool ScriptControl::AddSharedCode(const Text& code) {
+    if (!heap_->Ready()) return false;
+    SharedCode& shared = TheSharedCode();
+    std::shared_ptr<const std::string> compiled;
+    {
+        const std::lock_guard<std::mutex> hold(shared.lock);
+        if (const auto found = shared.compiled.find(code); found != shared.compiled.end()) {
+            compiled = found->second;
+        }
+    }
+    std::string source;
+    std::string dumped;
+    if (!compiled) source = ToEngine(code);
+    SharedCall call{.source = &source, .compiled = compiled.get(), .dumped = &dumped};
+    std::pair<SharedCall*, bool> step{&call, false};
+    if (!heap_->Enter(RunSharedStep, &step) || !step.second) return false;
+    // Only a text that ran is kept, so a failing one fails the same way in every engine.
+    if (!compiled) {
+        const std::lock_guard<std::mutex> hold(shared.lock);
+        shared.compiled.try_emplace(code, std::make_shared<const std::string>(std::move(dumped)));
+    }
+    return true;
+}
+
+bool ScriptControl::AssignJson(std::string_view name, const Text& json) {
+    if (!heap_->Ready()) return false;
+    const std::string source = ToEngine(json);
+    if (!PlainJsonCheck(source).Run()) return false;
+    const std::string engineName = ToEngine(Text(name));
+    JsonAssignment assignment{.name = &engineName, .json = &source};
+    std::pair<JsonAssignment*, bool> step{&assignment, false};
+    return heap_->Enter(DecodeJsonStep, &step) && step.second;
 }
 
 bool ScriptControl::Eval(const Text& code) {

@@ -25,6 +25,10 @@ namespace tarvo::platform {
 
 inline constexpr std::string_view kScriptControlClass = "MSScriptControl.ScriptControl";
 
+// How deep AssignJson lets a JSON text nest. Both the compiler and the decoder read far
+// deeper texts; below this bound they agree on every text.
+inline constexpr int kJsonDecodeDepth = 500;
+
 struct ScriptBounds {
     std::chrono::milliseconds callBudget{2000};
     std::size_t memoryCap = std::size_t{64} << 20;
@@ -49,6 +53,20 @@ class ScriptControl {
     // "AddCode": runs `code` as global code; what it defines stays in the global scope.
     // True when it ran without error.
     bool AddCode(const Text& code);
+
+    // AddCode for a text that every engine of the process runs, such as a library: the
+    // first engine compiles it, and every later one loads that compiled form instead of
+    // compiling the text again. The definitions are the same either way. Meant for a few
+    // fixed texts: each distinct text is kept for the life of the process.
+    bool AddSharedCode(const Text& code);
+
+    // Sets the global variable `name` to the value of `json` read by the engine's JSON
+    // decoder, where that is the value the script compiler gives the same text as an
+    // expression: a strict JSON object or array, with no member named "__proto__" (which an
+    // object literal takes for the prototype), no escape in a member name, no U+2028 or
+    // U+2029, and nesting no deeper than kJsonDecodeDepth. False, with nothing changed, for
+    // every other text and when decoding fails; the caller then runs the text as script.
+    [[nodiscard]] bool AssignJson(std::string_view name, const Text& json);
 
     // "Eval": evaluates `code` in the global scope. It may hold statements; its value is
     // that of the last expression statement. The four result kinds:

@@ -76,6 +76,8 @@ TEST(ToUtf16, CodePage936AndUtf8) {
                       "a\xD6",
                       936u),
               Bytes({'?', 0, 'a', 0, '?', 0, 0, 0}));
+    // A lead byte before a byte outside the trail range leaves that byte to stand alone.
+    EXPECT_EQ(ToUtf16("\x81 b", 936u), Bytes({'?', 0, ' ', 0, 'b', 0, 0, 0}));
 }
 
 TEST(FromUtf16, Table) {

@@ -113,6 +113,88 @@ TEST(JsonDocument, ParseTellsWhetherTheRootHoldsAValue) {
     }
 }
 
+// Parse reads a JSON object or array with the engine's JSON decoder; the script path is
+// the reference. Each text is loaded both ways and read back through the same operations.
+TEST(JsonDocument, JsonTextsReadTheSameAsScript) {
+    struct Case {
+        const char* name;
+        Text text;
+        bool decoded;  // whether the decoder takes the text
+        std::vector<Text> paths;
+    };
+    const auto nested = [](int depth) { return Text(depth, '[') + "\"deep\"" + Text(depth, ']'); };
+    const Text deepPath = Text("[0]") + [] {
+        Text p;
+        for (int i = 0; i < platform::kJsonDecodeDepth - 2; ++i) p += "[0]";
+        return p;
+    }();
+    const std::vector<Case> cases = {
+        {"sample", kSample, true, {"s", "n", "f", "b", "o", "a", "a[1]", "z", "bs", "zh", "e"}},
+        {"__proto__ member", R"({"__proto__":{"x":1},"a":2})", false, {"x", "a", "__proto__"}},
+        {"escaped __proto__", R"({"\u005f_proto__":{"x":1}})", false, {"x", "__proto__"}},
+        {"__proto__ below", R"({"o":{"__proto__":[1]}})", false, {"o", "o.length", "o[0]"}},
+        {"duplicate keys", R"({"a":1,"b":2,"a":3,"b":{"c":4}})", true, {"a", "b", "b.c"}},
+        {"number-like keys",
+         R"({"2":"b","1":"a","x":0,"-1":"m","01":"z"})",
+         true,
+         {"['1']", "['2']", "['-1']", "['01']"}},
+        {"numbers",
+         "[-0,0,1e400,-1e400,0.1,123456789012345678901234567890,1E-7,-1.5e+3,5e-324,"
+         "9007199254740993,0.30000000000000004,6852330000000000000,1e21,1e-7,2.5E+0]",
+         true,
+         {"[0]", "[2]", "[3]", "[4]", "[5]", "[6]", "[7]", "[8]", "[9]", "[10]", "[11]", "[12]"}},
+        {"escapes",
+         R"(["\"\\\/\b\f\n\r\t\u0041\u4e2d\ud83d\ude00\u2028\u2029\u0000x"])",
+         true,
+         {"[0]", "[0].length"}},
+        {"lone surrogates", R"(["\ud800","\udc00x"])", true, {"[0].length", "[1].charCodeAt(0)"}},
+        {"empty containers", "[{},[],[{}],{\"a\":[]}]", true, {"[0]", "[1]", "[3].a"}},
+        {"spaces", " \r\n\t{ \"a\" : [ 1 , 2 ] , \"b\" : { } }\n ", true, {"a", "b"}},
+        {"code page 936",
+         "{\"" + kZhongWen + "\":\"" + kZhongWen + "\\\\\"}",
+         true,
+         {kZhongWen, "['" + kZhongWen + "']"}},
+        {"names of built-ins",
+         R"({"constructor":1,"toString":"t","hasOwnProperty":null})",
+         true,
+         {"constructor", "toString", "hasOwnProperty"}},
+        {"at the depth bound", nested(platform::kJsonDecodeDepth), true, {deepPath}},
+        {"past the depth bound", nested(platform::kJsonDecodeDepth + 1), false, {"[0]"}},
+        {"deeper than the compiler goes", nested(3000), false, {"[0]"}},
+        {"not strict JSON", "{a:1,'b':[1,,2,],c:01}", false, {"a", "b", "b.length", "c"}},
+        {"raw tab", "[\"a\tb\"]", false, {"[0]"}},
+        {"quoted script", R"("[1,2]")", false, {"[1]"}},
+        {"top-level number", "12", false, {""}},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        const auto probe = platform::ScriptControl::Create(platform::kScriptControlClass);
+        ASSERT_TRUE(probe->SetLanguage("JavaScript"));
+        EXPECT_EQ(probe->AssignJson("da", row.text), row.decoded);
+
+        JsonDocument decoded;
+        const bool parsed = decoded.Parse(row.text);
+        JsonDocument script;
+        const auto engine = script.GetEngine();
+        ASSERT_TRUE(engine->Eval("var da = null"));
+        engine->AddCode("var da = eval(" + row.text + ")");
+        EXPECT_EQ(parsed, engine->EvalLogical("da != null"));
+        EXPECT_EQ(decoded.ToJson(), script.ToJson());
+        EXPECT_EQ(decoded.GetText(), script.GetText());
+        EXPECT_EQ(decoded.GetType(), script.GetType());
+        std::vector<Text> decodedKeys, scriptKeys;
+        EXPECT_EQ(decoded.GetKeys(decodedKeys), script.GetKeys(scriptKeys));
+        EXPECT_EQ(decodedKeys, scriptKeys);
+        for (const Text& path : row.paths) {
+            SCOPED_TRACE(path);
+            EXPECT_EQ(decoded.GetType(path), script.GetType(path));
+            EXPECT_EQ(decoded.GetText(path), script.GetText(path));
+            EXPECT_EQ(decoded.GetJson(path), script.GetJson(path));
+            EXPECT_EQ(decoded.GetNumber(path), script.GetNumber(path));
+        }
+    }
+}
+
 TEST(JsonDocument, ParseReplacesTheEngine) {
     JsonDocument doc;
     ASSERT_TRUE(doc.SetExpression("x", "1"));

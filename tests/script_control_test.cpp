@@ -149,5 +149,85 @@ TEST(ScriptControl, FailsACallPastItsMemoryCap) {
     }
 }
 
+TEST(ScriptControl, SharedCodeDefinesWhatAddCodeDefines) {
+    // Declarations, a closure made by a function run at load, recursion through the global
+    // name, an inherited enumerable method and a getter.
+    const Text library =
+        "function fact(n) { return n <= 1 ? 1 : n * fact(n - 1) }\n"
+        "var counter = (function () { var n = 0; return function () { return ++n } })();\n"
+        "if (!Object.prototype.shared) { Object.prototype.shared = function () { return 7 } }\n"
+        "var holder = { get twice() { return 2 * fact(3) } };\n";
+    const Text probe =
+        "var names = []; for (var k in {}) names.push(k);"
+        "[typeof fact, fact(5), counter(), counter(), names.join(), ({}).shared(),"
+        " holder.twice, String(fact).length > 0].join()";
+    auto compiling = JavaScriptEngine();
+    auto loading = JavaScriptEngine();
+    auto plain = JavaScriptEngine();
+    ASSERT_TRUE(compiling->AddSharedCode(library));
+    ASSERT_TRUE(loading->AddSharedCode(library));
+    ASSERT_TRUE(plain->AddCode(library));
+    const Text expected = "function,120,1,2,shared,7,12,true";
+    EXPECT_EQ(plain->EvalText(probe), expected);
+    EXPECT_EQ(compiling->EvalText(probe), expected);
+    EXPECT_EQ(loading->EvalText(probe), expected);
+    // Each engine has its own state: the closure counts from 1 in every one.
+    EXPECT_EQ(loading->EvalNumber("counter()"), 3);
+
+    for (int i = 0; i < 2; ++i) {
+        auto engine = JavaScriptEngine();
+        EXPECT_FALSE(engine->AddSharedCode("function ("));
+        EXPECT_FALSE(engine->AddSharedCode("var before = 1; throw 1"));
+        EXPECT_EQ(engine->EvalNumber("before"), 1);
+    }
+    EXPECT_FALSE(ScriptControl::Create(kScriptControlClass)->AddSharedCode(library));
+}
+
+TEST(ScriptControl, AssignsOnlyStrictJsonContainers) {
+    struct Case {
+        const char* name;
+        Text json;
+        bool assigned;
+    };
+    const std::vector<Case> cases = {
+        {"object", R"({"a":[1,-2.5e3,true,false,null,"x\"\\\/\b\f\n\r\t\u4e2d"],"b":{}})", true},
+        {"array with spaces", " \r\n\t[ 1 , { \"k\" : [ ] } ]\n", true},
+        {"Chinese", "{\"\xD6\xD0\":\"\xCE\xC4\"}", true},
+        {"empty text", "", false},
+        {"number", "12", false},
+        {"string", R"("{}")", false},
+        {"null", "null", false},
+        {"bare name", "{a:1}", false},
+        {"single quotes", "['a']", false},
+        {"trailing comma", "[1,2,]", false},
+        {"hole", "[1,,2]", false},
+        {"leading zero", "[01]", false},
+        {"plus sign", "[+1]", false},
+        {"bare fraction", "[.5]", false},
+        {"hex", "[0x10]", false},
+        {"two values", "{}{}", false},
+        {"statement after", "[1]; x = 2", false},
+        {"raw tab in string", "[\"a\tb\"]", false},
+        {"bad escape", R"(["\x41"])", false},
+        {"short unicode escape", R"(["\u41"])", false},
+        {"unclosed", R"({"a":[1})", false},
+        {"__proto__ member", R"({"__proto__":{"x":1}})", false},
+        {"escaped member name", R"({"\u005f_proto__":{"x":1}})", false},
+        {"comment", "[1 /* c */]", false},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        auto engine = JavaScriptEngine();
+        ASSERT_TRUE(engine->Eval("var v = 'untouched'"));
+        EXPECT_EQ(engine->AssignJson("v", row.json), row.assigned);
+        EXPECT_EQ(engine->EvalText("typeof v"), row.assigned ? "object" : "string");
+    }
+    auto engine = JavaScriptEngine();
+    const auto nested = [](int depth) { return Text(depth, '[') + Text(depth, ']'); };
+    EXPECT_TRUE(engine->AssignJson("v", nested(kJsonDecodeDepth)));
+    EXPECT_FALSE(engine->AssignJson("v", nested(kJsonDecodeDepth + 1)));
+    EXPECT_FALSE(ScriptControl::Create(kScriptControlClass)->AssignJson("v", "[]"));
+}
+
 }  // namespace
 }  // namespace tarvo::platform

@@ -28,10 +28,11 @@ std::string GbkToUtf8(std::string_view text) {
 Bytes ToUtf16(std::string_view text, std::optional<unsigned> codePage) {
     const unsigned cp = codePage.value_or(platform::kCodePageUtf8);
     const Text terminated(text.substr(0, std::min(text.size(), text.find('\0'))));
-    const int n = ConvertToWide(cp, terminated, nullptr, 0);
+    // No byte gives more than one unit, so one call into a buffer of that size does.
+    std::u16string units(terminated.size() + 1, u'\0');
+    const int n = ConvertToWide(cp, terminated, units.data(), static_cast<int>(units.size()));
     if (n <= 0) return {};
-    std::u16string units(static_cast<size_t>(n), u'\0');
-    ConvertToWide(cp, terminated, units.data(), n);
+    units.resize(static_cast<size_t>(n));
     Bytes wide(units.size() * 2);
     std::memcpy(wide.data(), units.data(), wide.size());
     return wide;
@@ -46,20 +47,15 @@ Text FromUtf16(const Bytes& wide, std::optional<unsigned> codePage) {
     const auto zero = units.find(u'\0');
     if (zero != std::u16string::npos) units.resize(zero);
     if (units.empty()) return {};
-    const int m =
-        platform::WideCharToMultiByte(platform::kCodePageAnsi, 0, units.c_str(), -1, nullptr, 0);
-    if (m <= 0) return {};
-    // Twice the ANSI count always holds code page 936. Another target (UTF-8 needs three
-    // bytes for a character that code page 936 writes as one "?") gets its own count too,
-    // so that the conversion cannot fail for lack of room and leave only spaces.
-    size_t size = static_cast<size_t>(m) * 2;
-    if (cp != platform::kCodePageAnsi && cp != platform::kCodePage936) {
-        const int own = platform::WideCharToMultiByte(cp, 0, units.c_str(), -1, nullptr, 0);
-        size = std::max(size, static_cast<size_t>(std::max(own, 0)));
-    }
+    // Code page 936 writes at most two bytes per unit and UTF-8 three, so one call into a
+    // buffer of that size cannot fail for lack of room and leave only spaces.
+    const bool ansi = cp == platform::kCodePageAnsi || cp == platform::kCodePage936;
+    const size_t size = units.size() * (ansi ? 2 : 3) + 1;
     Text buffer(size, ' ');
-    platform::WideCharToMultiByte(cp, 0, units.c_str(), -1, buffer.data(),
-                                  static_cast<int>(buffer.size()));
+    if (platform::WideCharToMultiByte(cp, 0, units.c_str(), -1, buffer.data(),
+                                      static_cast<int>(buffer.size())) <= 0) {
+        return {};
+    }
     buffer.resize(std::min(buffer.size(), buffer.find('\0')));
     return buffer;
 }
