@@ -9,6 +9,8 @@
 // it is given, and both may be called from any thread.
 #pragma once
 
+#include <string>
+
 namespace tarvo::platform {
 
 inline constexpr unsigned kCodePageAnsi = 0;
@@ -26,6 +28,18 @@ int MultiByteToWideChar(unsigned codePage, unsigned flags, const char* text, int
 // Converts `length` UTF-16 units of `wide` to `codePage`; a length of -1 converts up to and
 // including the terminating zero unit. `bytes` and `byteCount` work as `wide` and
 // `wideCount` above.
+// Appends the code point `cp` (at most U+10FFFF) to `out` as UTF-16: one unit, or a surrogate
+// pair beyond the BMP. Shared by the decoders of UTF-8 and of the script engine's strings.
+inline void AppendUtf16(char32_t cp, std::u16string& out) {
+    if (cp >= 0x10000) {
+        cp -= 0x10000;
+        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+        out.push_back(static_cast<char16_t>(cp));
+    }
+}
+
 int WideCharToMultiByte(unsigned codePage, unsigned flags, const char16_t* wide, int length,
                         char* bytes, int byteCount);
 
