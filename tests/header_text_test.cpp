@@ -126,6 +126,12 @@ TEST(CollectSetCookies, Table) {
         // A lead byte before the line break must not join the lines.
         {"lead byte at a line end", "Set-Cookie: \xC4\r\nX-Next: \xE3=1\r\nSet-Cookie: b=2",
          "\xC4; b=2"},
+        // A line break in an item would start a header of the server's choosing.
+        {"line break joined by taking out a marker",
+         "Set-Cookie: a\rSet-Cookie:\nb\r\nSet-Cookie: c=3", "c=3"},
+        {"lone line feed in a value", "Set-Cookie: a=1\nX-Evil: 1; Path=/\r\nSet-Cookie: b=2",
+         "b=2"},
+        {"lone carriage return in a value", "Set-Cookie: a=\r1\r\nSet-Cookie: b=2", "b=2"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -150,8 +150,13 @@ Text CollectSetCookies(std::string_view headers) {
     Text cookies;
     for (const std::string_view line : lines) {
         if (TextLeftOf(line, ": ") != "Set-Cookie") continue;
-        cookies += Find(line, ";") != kNotFound ? Trim(TextBetween(line, "Set-Cookie:", ";"))
-                                                : Trim(WithoutMarker(line, "Set-Cookie:"));
+        const Text item = Find(line, ";") != kNotFound ? Trim(TextBetween(line, "Set-Cookie:", ";"))
+                                                       : Trim(WithoutMarker(line, "Set-Cookie:"));
+        // A lone CR or LF inside a line, or one that taking out a marker joins to another,
+        // would end the Cookie header of the next request and start a header of the
+        // server's choosing. No cookie holds either byte, so such an item is dropped.
+        if (item.find_first_of("\r\n") != Text::npos) continue;
+        cookies += item;
         cookies += kCookieSeparator;
     }
     if (!cookies.empty()) cookies.resize(cookies.size() - kCookieSeparator.size());
