@@ -487,14 +487,106 @@ constexpr std::array<const char*, 9> kExtraGlobals = {
     "Buffer",  "print", "alert",       "require",
 };
 
-duk_ret_t RemoveExtras(duk_context* ctx, void* /*udata*/) {
+// Duktape checks the time budget between bytecode instructions only, so a built-in that
+// walks an array index by index runs to its end unchecked, and it visits every index below
+// the length, holes included: over `a.length = 4294967295` one call takes minutes. Each
+// such built-in of Array.prototype is wrapped by a native function that refuses a longer
+// object with a RangeError before calling the original. At about 150 ns an index (a
+// sparse walk, this machine), the bounds keep one call near a second: sort compares far
+// more than it walks, and the others take one or two passes. A dense array of the default
+// memory cap holds at most 8M values, so only sorting refuses arrays a script can fill.
+struct ArrayWalk {
+    const char* name;
+    duk_uint32_t maxLength;
+};
+constexpr duk_uint32_t kWalkBound = duk_uint32_t{1} << 21;
+constexpr std::array<ArrayWalk, 18> kArrayWalks = {{
+    {"concat", kWalkBound},
+    {"join", kWalkBound},
+    {"reverse", kWalkBound},
+    {"shift", kWalkBound},
+    {"slice", kWalkBound},
+    {"sort", duk_uint32_t{1} << 17},
+    {"splice", kWalkBound},
+    {"unshift", kWalkBound},
+    {"indexOf", kWalkBound},
+    {"lastIndexOf", kWalkBound},
+    {"every", kWalkBound},
+    {"some", kWalkBound},
+    {"forEach", kWalkBound},
+    {"map", kWalkBound},
+    {"filter", kWalkBound},
+    {"reduce", kWalkBound},
+    {"reduceRight", kWalkBound},
+    {"toLocaleString", kWalkBound},
+}};
+// Where a wrapper keeps the built-in it guards; a hidden key, out of the scripts' reach.
+constexpr const char* kWrappedBuiltIn = DUK_HIDDEN_SYMBOL("wrapped");
+
+duk_double_t LengthOf(duk_context* ctx, duk_idx_t at) {
+    duk_dup(ctx, at);
+    duk_to_object(ctx, -1);
+    duk_get_prop_string(ctx, -1, "length");
+    const duk_uint32_t length = duk_to_uint32(ctx, -1);
+    duk_pop_2(ctx);
+    return length;
+}
+
+// The length the built-in will walk, `this` being on the top of the stack above the
+// arguments: that of `this` as an object; for concat, the sum over the arguments and
+// `this`, an array counting its length and anything else one.
+duk_double_t WalkLength(duk_context* ctx, bool concat) {
+    const duk_idx_t self = duk_get_top_index(ctx);
+    if (!concat) return LengthOf(ctx, self);
+    duk_double_t total = 0;
+    for (duk_idx_t at = 0; at <= self; ++at) {
+        total += duk_is_array(ctx, at) ? LengthOf(ctx, at) : 1;
+    }
+    return total;
+}
+
+duk_ret_t GuardedArrayWalk(duk_context* ctx) {
+    const ArrayWalk& walk = kArrayWalks[static_cast<size_t>(duk_get_current_magic(ctx))];
+    const duk_idx_t args = duk_get_top(ctx);
+    duk_push_this(ctx);
+    // Without an object to walk, the built-in throws its own TypeError.
+    if (!duk_is_null_or_undefined(ctx, -1) &&
+        WalkLength(ctx, std::strcmp(walk.name, "concat") == 0) > walk.maxLength) {
+        return duk_error(ctx, DUK_ERR_RANGE_ERROR, "array too long for %s", walk.name);
+    }
+    duk_push_current_function(ctx);
+    duk_get_prop_string(ctx, -1, kWrappedBuiltIn);
+    duk_remove(ctx, -2);
+    duk_insert(ctx, 0);  // the built-in, the arguments, this
+    duk_insert(ctx, 1);  // the built-in, this, the arguments
+    duk_call_method(ctx, args);
+    return 1;
+}
+
+duk_ret_t PrepareGlobals(duk_context* ctx, void* /*udata*/) {
     duk_push_global_object(ctx);
     for (const char* name : kExtraGlobals) duk_del_prop_string(ctx, -1, name);
+    duk_get_prop_string(ctx, -1, "Array");
+    duk_get_prop_string(ctx, -1, "prototype");
+    for (size_t k = 0; k < kArrayWalks.size(); ++k) {
+        const char* name = kArrayWalks[k].name;
+        duk_push_c_function(ctx, GuardedArrayWalk, DUK_VARARGS);
+        duk_set_magic(ctx, -1, static_cast<duk_int_t>(k));
+        duk_get_prop_string(ctx, -2, name);
+        // The wrapper answers to the built-in's name and length, as scripts may look.
+        for (const char* property : {"name", "length"}) {
+            duk_push_string(ctx, property);
+            duk_get_prop_string(ctx, -2, property);
+            duk_def_prop(ctx, -4, DUK_DEFPROP_HAVE_VALUE | DUK_DEFPROP_FORCE);
+        }
+        duk_put_prop_string(ctx, -2, kWrappedBuiltIn);
+        duk_put_prop_string(ctx, -2, name);
+    }
     return 0;
 }
 
-void RemoveExtrasStep(duk_context* ctx, void* ok) {
-    *static_cast<bool*>(ok) = duk_safe_call(ctx, RemoveExtras, nullptr, 0, 1) == DUK_EXEC_SUCCESS;
+void PrepareGlobalsStep(duk_context* ctx, void* ok) {
+    *static_cast<bool*>(ok) = duk_safe_call(ctx, PrepareGlobals, nullptr, 0, 1) == DUK_EXEC_SUCCESS;
     duk_pop(ctx);
 }
 
@@ -651,8 +743,8 @@ std::unique_ptr<ScriptControl> ScriptControl::Create(std::string_view className,
     Guarded(heap->state, CreateStep, nullptr, &creation);
     heap->ctx = creation.ctx;
     if (heap->ctx == nullptr) return nullptr;
-    bool removed = false;
-    if (!Guarded(heap->state, RemoveExtrasStep, heap->ctx, &removed) || !removed) {
+    bool prepared = false;
+    if (!Guarded(heap->state, PrepareGlobalsStep, heap->ctx, &prepared) || !prepared) {
         return nullptr;
     }
     return std::unique_ptr<ScriptControl>(new ScriptControl(std::move(heap)));

@@ -8,7 +8,10 @@
 // The engine runs whatever it is given, and some of that comes from the network, so each
 // engine is bounded: every AddCode and Eval has a time budget, and the engine's heap a
 // memory cap. A call past either bound fails like any failed evaluation and the engine
-// stays usable. Scripts see the language's standard built-ins and nothing else: no file,
+// stays usable. The budget is checked between instructions, so the array built-ins that
+// walk every index below an array's length (sort, join, indexOf and the like) refuse a
+// length that one call could not walk in about a second with a RangeError: over 2^21
+// (sort: 2^17). Scripts see the language's standard built-ins and nothing else: no file,
 // network or process access.
 //
 // An engine is not thread-safe; use it on the thread that created it.

@@ -457,7 +457,9 @@ TEST(JsonDocument, HostileTextsEndWithinTheBounds) {
          {Text("'while(true){}'"), Text("(function () { var s = 'x'; for (;;) s += s })()"),
           Text("(function () { var a = []; for (;;) a.push([a.length]) })()"),
           // Few instructions, each a slow built-in call, and no growth: interned strings.
-          Text("(function () { var a = []; for (;;) a.push(new Array(1e4).join('x')) })()")}) {
+          Text("(function () { var a = []; for (;;) a.push(new Array(1e4).join('x')) })()"),
+          // One built-in call over a sparse array of the greatest length.
+          Text("(function () { var a = []; a.length = 4294967295; a.reverse() })()")}) {
         SCOPED_TRACE(text);
         JsonDocument doc;
         const auto start = steady_clock::now();

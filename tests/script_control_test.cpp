@@ -136,7 +136,7 @@ TEST(ScriptControl, FailsACallPastItsMemoryCap) {
     auto engine = JavaScriptEngine({.callBudget = milliseconds(60000), .memoryCap = kCap});
     for (const Text code : {"(function () { var s = 'x'; for (;;) s += s })()",
                             "(function () { var a = []; for (;;) a.push({n: a.length}) })()",
-                            "new Array(100000000).join('x')"}) {
+                            "new Array(2000000).join('xxxxxxxxxx')"}) {
         SCOPED_TRACE(code);
         const auto start = steady_clock::now();
         EXPECT_FALSE(engine->Eval(code));
@@ -146,6 +146,48 @@ TEST(ScriptControl, FailsACallPastItsMemoryCap) {
             engine->EvalNumber("var a = []; for (var i = 0; i < 1000; i++) a.push(i); a.length"),
             1000);
         EXPECT_LT(engine->MemoryInUse(), kCap / 2);
+    }
+}
+
+// One built-in call runs without a time check, so one that would walk millions of indexes
+// is refused at once.
+TEST(ScriptControl, RefusesArrayWalksTooLongForOneCall) {
+    auto engine = JavaScriptEngine();
+    ASSERT_TRUE(engine->AddCode("var sparse = []; sparse.length = 4294967295"));
+    for (const Text code : {"sparse.indexOf(1)", "sparse.reverse()", "sparse.join('')",
+                            "sparse.sort()", "sparse.forEach(function () {})", "String(sparse)",
+                            "[].concat(new Array(1500000), new Array(1500000))",
+                            "Array.prototype.lastIndexOf.call({length: 1e15}, 1)",
+                            "Array.prototype.indexOf.call(new Array(3000000).join('x'), 'y')",
+                            "var n = []; n.length = 200000; n.sort()"}) {
+        SCOPED_TRACE(code);
+        const auto start = steady_clock::now();
+        EXPECT_EQ(engine->EvalText("try { " + code + "; 'ran' } catch (e) { e.name }"),
+                  "RangeError");
+        EXPECT_LT(steady_clock::now() - start, milliseconds(500));
+    }
+}
+
+TEST(ScriptControl, ArrayBuiltInsWithinTheirBoundsBehaveAsBefore) {
+    auto engine = JavaScriptEngine();
+    struct Case {
+        const char* code;
+        const char* expected;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"[3, 1, 10, 2].sort().join()", "1,10,2,3"},
+             {"[5, 1, 10].sort(function (a, b) { return a - b }).join('-')", "1-5-10"},
+             {"[1, 2].concat([3], 4, [[5]]).length", "5"},
+             {"Array.prototype.join.call('abc', '+')", "a+b+c"},
+             {"[1, 2, 3].map(function (x) { return x * 2 }).reverse().join()", "6,4,2"},
+             {"[1, 2, 3].reduce(function (a, b) { return a + b })", "6"},
+             {"[].indexOf.name + [].indexOf.length + [].reduce.length", "indexOf11"},
+             {"String([].join)", "function join() { [native code] }"},
+             {"try { [].indexOf.call(null) } catch (e) { e.name }", "TypeError"},
+             {"var big = []; big.length = 2097152; big.lastIndexOf(1)", "-1"},
+         }) {
+        SCOPED_TRACE(c.code);
+        EXPECT_EQ(engine->EvalText(c.code), c.expected);
     }
 }
 
