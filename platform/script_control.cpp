@@ -2,6 +2,7 @@
 
 #include <duktape.h>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <climits>
@@ -97,17 +98,13 @@ bool Guarded(HeapState& state, void (*step)(duk_context*, void*), duk_context* c
     return true;
 }
 
-// The engine keeps strings as CESU-8: every UTF-16 unit, a surrogate included, as its own
-// one- to three-byte sequence.
-std::string ToEngine(const Text& text) {
-    std::string out;
-    // No byte gives more than one unit, so one call into a buffer of that size does.
-    std::u16string wide(text.size() + 1, u'\0');
-    const int n = MultiByteToWideChar(kCodePageAnsi, 0, text.c_str(), -1, wide.data(),
-                                      static_cast<int>(wide.size()));
-    if (n <= 1) return out;
-    wide.resize(static_cast<std::size_t>(n) - 1);
-    out.reserve(wide.size());
+bool IsAscii(char c) {
+    return static_cast<unsigned char>(c) < 0x80;
+}
+
+// Appends UTF-16 units as CESU-8, the engine's string form: every unit, a surrogate
+// included, as its own one- to three-byte sequence.
+void AppendCesu8(std::u16string_view wide, std::string& out) {
     for (const char16_t u : wide) {
         if (u < 0x80) {
             out.push_back(static_cast<char>(u));
@@ -119,6 +116,36 @@ std::string ToEngine(const Text& text) {
             out.push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
             out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
         }
+    }
+}
+
+// A text in the engine's string form. ASCII stands for itself in code page 936 and in
+// CESU-8, and most of a script or a JSON answer is ASCII, so runs of it are copied as they
+// are and only the pieces between them are converted. A piece ends at two ASCII bytes in a
+// row: a character of the code page is at most two bytes long, so the second of them
+// begins a character however the bytes before it are read.
+std::string ToEngine(const Text& text) {
+    const std::string_view bytes(text.c_str());  // up to the first zero
+    std::string out;
+    out.reserve(bytes.size());
+    std::u16string wide;
+    for (size_t i = 0; i < bytes.size();) {
+        size_t pieceStart = i;
+        while (pieceStart < bytes.size() && IsAscii(bytes[pieceStart])) ++pieceStart;
+        out.append(bytes.substr(i, pieceStart - i));
+        if (pieceStart == bytes.size()) break;
+        size_t pieceEnd = pieceStart + 1;
+        while (pieceEnd < bytes.size() &&
+               !(IsAscii(bytes[pieceEnd]) && IsAscii(bytes[pieceEnd - 1]))) {
+            ++pieceEnd;
+        }
+        // No byte gives more than one unit, so one call into a buffer of that size does.
+        const int length = static_cast<int>(pieceEnd - pieceStart);
+        wide.resize(static_cast<size_t>(length));
+        const int n = MultiByteToWideChar(kCodePageAnsi, 0, bytes.data() + pieceStart, length,
+                                          wide.data(), length);
+        AppendCesu8(std::u16string_view(wide.data(), static_cast<size_t>(n)), out);
+        i = pieceEnd;
     }
     return out;
 }

@@ -1,5 +1,7 @@
 #include "platform/script_control.h"
 
+#include "platform/code_page.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -103,6 +105,34 @@ TEST(ScriptControl, TextsCrossAsCodePage936) {
     EXPECT_EQ(engine->EvalNumber("String.fromCharCode(0xD83D, 0xDE00).length"), 2);
     // A text ends at its first zero.
     EXPECT_EQ(engine->EvalText("'a\\u0000b'"), "a");
+}
+
+// ASCII runs are copied and the pieces between them converted: every mix of lead bytes,
+// trail bytes in the ASCII range and lone bytes reads as the whole text converted at once.
+TEST(ScriptControl, MixedTextsCrossAsTheWholeTextConverts) {
+    const auto wholeRoundTrip = [](const Text& text) {
+        std::u16string wide(text.size() + 1, u'\0');
+        const int n = MultiByteToWideChar(kCodePageAnsi, 0, text.c_str(), -1, wide.data(),
+                                          static_cast<int>(wide.size()));
+        Text back(2 * wide.size(), '\0');
+        const int m = WideCharToMultiByte(kCodePageAnsi, 0, wide.data(), n, back.data(),
+                                          static_cast<int>(back.size()));
+        back.resize(m > 0 ? static_cast<size_t>(m) - 1 : 0);
+        return back;
+    };
+    auto engine = JavaScriptEngine();
+    for (const Text text :
+         {"a\xD6\xD0"
+          "b",
+          "\xD6"
+          "a"
+          "\xD0",
+          "\xD6"
+          "ab\xD0",
+          "\x81 \x82", "x\xFF\x80y", "\xD6\xD0\xD6", "\xA1\x40\x40\xA1", "ab\x81"}) {
+        SCOPED_TRACE(testing::PrintToString(text));
+        EXPECT_EQ(engine->EvalText("'" + text + "'"), wholeRoundTrip(text));
+    }
 }
 
 TEST(ScriptControl, OffersOnlyStandardBuiltIns) {
