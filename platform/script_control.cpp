@@ -520,8 +520,8 @@ constexpr std::array<const char*, 9> kExtraGlobals = {
 // such built-in of Array.prototype is wrapped by a native function that refuses a longer
 // object with a RangeError before calling the original. At about 150 ns an index (a
 // sparse walk, this machine), the bounds keep one call near a second: sort compares far
-// more than it walks, and the others take one or two passes. A dense array of the default
-// memory cap holds at most 8M values, so only sorting refuses arrays a script can fill.
+// more than it walks, and the others take one or two passes. An array that a script fills
+// past 2^21 values takes 16 MiB or more, a quarter of the default memory cap.
 struct ArrayWalk {
     const char* name;
     duk_uint32_t maxLength;
