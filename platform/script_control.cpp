@@ -525,10 +525,11 @@ constexpr std::array<const char*, 9> kExtraGlobals = {
 struct ArrayWalk {
     const char* name;
     duk_uint32_t maxLength;
+    bool walksArguments = false;  // concat walks every array it is given, too
 };
 constexpr duk_uint32_t kWalkBound = duk_uint32_t{1} << 21;
 constexpr std::array<ArrayWalk, 18> kArrayWalks = {{
-    {"concat", kWalkBound},
+    {"concat", kWalkBound, true},
     {"join", kWalkBound},
     {"reverse", kWalkBound},
     {"shift", kWalkBound},
@@ -560,11 +561,11 @@ duk_double_t LengthOf(duk_context* ctx, duk_idx_t at) {
 }
 
 // The length the built-in will walk, `this` being on the top of the stack above the
-// arguments: that of `this` as an object; for concat, the sum over the arguments and
-// `this`, an array counting its length and anything else one.
-duk_double_t WalkLength(duk_context* ctx, bool concat) {
+// arguments: that of `this` as an object; for a built-in that walks its arguments too, the
+// sum over them and `this`, an array counting its length and anything else one.
+duk_double_t WalkLength(duk_context* ctx, bool walksArguments) {
     const duk_idx_t self = duk_get_top_index(ctx);
-    if (!concat) return LengthOf(ctx, self);
+    if (!walksArguments) return LengthOf(ctx, self);
     duk_double_t total = 0;
     for (duk_idx_t at = 0; at <= self; ++at) {
         total += duk_is_array(ctx, at) ? LengthOf(ctx, at) : 1;
@@ -578,7 +579,7 @@ duk_ret_t GuardedArrayWalk(duk_context* ctx) {
     duk_push_this(ctx);
     // Without an object to walk, the built-in throws its own TypeError.
     if (!duk_is_null_or_undefined(ctx, -1) &&
-        WalkLength(ctx, std::strcmp(walk.name, "concat") == 0) > walk.maxLength) {
+        WalkLength(ctx, walk.walksArguments) > walk.maxLength) {
         return duk_error(ctx, DUK_ERR_RANGE_ERROR, "array too long for %s", walk.name);
     }
     duk_push_current_function(ctx);
